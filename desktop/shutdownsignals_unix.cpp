@@ -1,0 +1,64 @@
+#include "desktop/shutdownsignals.h"
+
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcShutdown, "talvorin.shutdown", QtWarningMsg)
+
+namespace {
+
+// A signal handler may do next to nothing; it writes the signal's number to a
+// socket that the event loop watches (the self-pipe pattern).
+int g_pipe[2] = {-1, -1};
+const int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void onSignal(int number)
+{
+    const char byte = char(number);
+    // Nothing can be done about a full socket inside a handler; one pending
+    // byte is enough to start the Exit.
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[0], &byte, 1);
+}
+
+} // namespace
+
+ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
+{
+    if (g_pipe[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
+        qCWarning(lcShutdown) << "signals not watched: no socket pair";
+        return;
+    }
+    ::fcntl(g_pipe[0], F_SETFL, O_NONBLOCK);
+
+    m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        while (::read(g_pipe[1], &byte, 1) == 1)
+            qCDebug(lcShutdown) << "signal" << int(byte);
+        emit shutdownRequested();
+    });
+    ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
+
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : kSignals)
+        ::sigaction(number, &action, nullptr);
+}
+
+ShutdownSignals::~ShutdownSignals()
+{
+    if (!m_notifier)
+        return;
+    for (int number : kSignals)
+        ::signal(number, SIG_DFL);
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}

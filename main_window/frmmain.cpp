@@ -1,0 +1,504 @@
+#include "main_window/frmmain.h"
+
+#include "main_window/statusrequester.h"
+#include "main_window/twips.h"
+
+#include <QCloseEvent>
+#include <QShowEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QMenuBar>
+#include <QNetworkAccessManager>
+#include <QSystemTrayIcon>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <QWindow>
+
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcWindow, "talvorin.window", QtWarningMsg)
+
+namespace {
+
+const char kCaption[] = "Talvorin Tool GoogleTalk";
+const char kTrayTip[] = "Talvorin Tool for GoogleTalk. Click to show or right click for menu";
+const char kMakerHomePage[] = "http://www.example.com";
+const char kCreateBadgePage[] = "http://www.google.com/talk/service/badge/New";
+
+// Designed sizes, in twips.
+const int kClientWidth = 6090;
+const int kClientHeight = 7920;
+const int kChatInset = 60;
+const int kExitTimeoutMs = 10000;
+// How long to wait for the window manager's frame before a saved outer size
+// is taken as the window's own size.
+const int kFrameWaitMs = 2000;
+
+QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checkable = false,
+                 bool checked = false)
+{
+    QAction *action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(checkable);
+    action->setChecked(checked);
+    return action;
+}
+
+} // namespace
+
+frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
+    : QMainWindow(parent), m_settingsFile(settingsFile)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/talvorin-32.png"));
+    icon.addFile(QStringLiteral(":/icons/talvorin-48.png"));
+    setWindowIcon(icon);
+
+    createMenus();
+    createControls();
+
+    m_network = new QNetworkAccessManager(this);
+    webStart = new StatusRequester(m_network, QStringLiteral("webStart"), this);
+    webClose = new StatusRequester(m_network, QStringLiteral("webClose"), this);
+    // Any end of the exit request, an error included, ends the program; so
+    // does the deadline, for a status page that never answers.
+    connect(webClose, &StatusRequester::completed, this, &frmMain::unloadForGood);
+    m_exitDeadline.setSingleShot(true);
+    m_exitDeadline.setInterval(kExitTimeoutMs);
+    connect(&m_exitDeadline, &QTimer::timeout, this, [this] {
+        qCDebug(lcWindow) << "exit status page did not answer in time";
+        unloadForGood();
+    });
+
+    resize(twipsToPixels(kClientWidth, logicalDpiX()),
+           twipsToPixels(kClientHeight, logicalDpiY()) + menuBar()->sizeHint().height());
+}
+
+frmMain::~frmMain()
+{
+    // The pages must go before the profile they live in.
+    delete webChat;
+    delete WebBrowser1;
+}
+
+void frmMain::createMenus()
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnureload = addItem(mnuFile, "mnureload", "Reload");
+    mnuSetings = addItem(mnuFile, "mnuSetings", "Settings");
+    mnuStart = addItem(mnuFile, "mnuStart", "Start with Windows", true);
+    mnuShow = addItem(mnuFile, "mnuShow", "Show in taskbar", true);
+    mnutop = addItem(mnuFile, "mnutop", "Always on top", true);
+    mnubadge = addItem(mnuFile, "mnubadge", "Create badge");
+    mnuExit = addItem(mnuFile, "mnuExit", "Exit");
+
+    mnustatus = menuBar()->addMenu(QStringLiteral("Status"));
+    mnustatus->setObjectName(QStringLiteral("mnustatus"));
+    mnuonline = addItem(mnustatus, "mnuonline", "Online", true, true);
+    mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", true);
+
+    mnuabout = menuBar()->addAction(QStringLiteral("About"));
+    mnuabout->setObjectName(QStringLiteral("mnuabout"));
+
+    // The tray icon's pop-up; it never stands on the menu bar.
+    mnutray = new QMenu(QStringLiteral("tray"), this);
+    mnutray->setObjectName(QStringLiteral("mnutray"));
+    mnuRestore = addItem(mnutray, "mnuRestore", "Restore");
+    mnuMaximize = addItem(mnutray, "mnuMaximize", "Maizimize");
+    mnuMinimize = addItem(mnutray, "mnuMinimize", "Minimize");
+    mnuTrayTop = addItem(mnutray, "mnuTrayTop", "Always on top", true);
+    mnuTrayStart = addItem(mnutray, "mnuTrayStart", "Start with windows", true);
+    mnutraytask = addItem(mnutray, "mnutraytask", "Show in taskbar", true);
+    mnutrayexit = addItem(mnutray, "mnutrayexit", "Exit");
+
+    connect(mnureload, &QAction::triggered, this, &frmMain::mnureload_Click);
+    connect(mnuStart, &QAction::triggered, this, &frmMain::onStartToggled);
+    connect(mnuShow, &QAction::triggered, this, &frmMain::onShowInTaskbarToggled);
+    connect(mnutop, &QAction::triggered, this, &frmMain::onTopToggled);
+    connect(mnubadge, &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCreateBadgePage))); });
+    connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(mnuonline, &QAction::triggered, this, &frmMain::onOnlineTriggered);
+    connect(mnuoffline, &QAction::triggered, this, &frmMain::onOfflineTriggered);
+    connect(mnuabout, &QAction::triggered, this,
+            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerHomePage))); });
+
+    connect(mnuRestore, &QAction::triggered, this, [this] { restoreWindow(Qt::WindowNoState); });
+    connect(mnuMaximize, &QAction::triggered, this, [this] { restoreWindow(Qt::WindowMaximized); });
+    connect(mnuMinimize, &QAction::triggered, this, &frmMain::hideInTray);
+    // The twins only run the main items' actions, which set both check marks.
+    connect(mnuTrayTop, &QAction::triggered, mnutop, &QAction::trigger);
+    connect(mnuTrayStart, &QAction::triggered, mnuStart, &QAction::trigger);
+    connect(mnutraytask, &QAction::triggered, mnuShow, &QAction::trigger);
+    connect(mnutrayexit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+}
+
+void frmMain::createControls()
+{
+    m_client = new QWidget(this);
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+
+    webChat = new QWebEngineView(m_client);
+    webChat->setObjectName(QStringLiteral("webChat"));
+
+    // Shown while no badge link is configured.
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    auto place = [dpiX, dpiY](QWidget *widget, int left, int top, int width, int height) {
+        widget->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY),
+                            twipsToPixels(width, dpiX), twipsToPixels(height, dpiY));
+    };
+    Frame1 = new QFrame(m_client);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::StyledPanel);
+    place(Frame1, 900, 1890, 4005, 3435);
+    Label1 = new QLabel(Frame1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    place(Label1, 90, 240, 6225, 795);
+    Label2 = new QLabel(Frame1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    place(Label2, 30, 870, 6135, 795);
+    Label3 = new QLabel(Frame1);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    place(Label3, 60, 2190, 5985, 975);
+}
+
+void frmMain::createBrowsers()
+{
+    // One profile of the program's own, kept in the user's data directory, so
+    // a login to the badge service survives restarts.
+    m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
+    WebBrowser1 = new QWebEnginePage(m_profile, this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    webChat->setPage(new QWebEnginePage(m_profile, webChat));
+}
+
+void frmMain::load()
+{
+    readSettings();
+    // The owner's site hears of the start before the browser engine starts up.
+    webStart->open(LinkStart);
+    createBrowsers();
+    webChat->stop();
+
+    m_tray = new QSystemTrayIcon(windowIcon(), this);
+    m_tray->setObjectName(QStringLiteral("TrayIcon"));
+    m_tray->setToolTip(QString::fromLatin1(kTrayTip));
+    m_tray->show();
+
+    if (BadgeLink.isEmpty()) {
+        Frame1->show();
+        return;
+    }
+    Frame1->hide();
+    WebBrowser1->load(QUrl::fromUserInput(BadgeLink));
+    Form_Resize();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (ExitRequested || m_sessionEnding) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    hideInTray();
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimized lives only in the notification area. Queued: showMinimized()
+    // makes the window visible after announcing the new state.
+    if (event->type() == QEvent::WindowStateChange && isMinimized())
+        QMetaObject::invokeMethod(
+                this, [this] { if (isMinimized()) hide(); }, Qt::QueuedConnection);
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    applyWantedOuterSize();
+}
+
+void frmMain::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    applyWantedOuterSize();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        placeChat();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Form_Resize()
+{
+    if (isMinimized()) {
+        hide();
+        return;
+    }
+    if (!isVisible())
+        show();
+    placeChat();
+}
+
+void frmMain::placeChat()
+{
+    const int insetX = twipsToPixels(kChatInset, logicalDpiX());
+    const int insetY = twipsToPixels(kChatInset, logicalDpiY());
+    const QRect area = m_client->rect();
+    webChat->setGeometry(insetX, insetY, qMax(0, area.width() - 2 * insetX),
+                         qMax(0, area.height() - 2 * insetY));
+}
+
+void frmMain::hideInTray()
+{
+    hide();
+    setWindowState(Qt::WindowMinimized);
+}
+
+void frmMain::restoreWindow(Qt::WindowState state)
+{
+    setWindowState(state);
+    show();
+    bringToFront();
+}
+
+void frmMain::bringToFront()
+{
+    // With always on top on, the window is above the others already.
+    if (mnutop->isChecked())
+        return;
+    raise();
+    activateWindow();
+}
+
+void frmMain::mnuExit_Click()
+{
+    if (LinkClose.isEmpty()) {
+        unloadForGood();
+        return;
+    }
+    webClose->open(LinkClose);
+    if (!m_exitDeadline.isActive())
+        m_exitDeadline.start();
+}
+
+void frmMain::sessionEnding()
+{
+    m_sessionEnding = true;
+    mnuExit_Click();
+}
+
+void frmMain::unloadForGood()
+{
+    if (m_unloaded)
+        return;
+    ExitRequested = true;
+    m_exitDeadline.stop();
+    Form_Unload();
+    close();
+}
+
+void frmMain::Form_Unload()
+{
+    m_unloaded = true;
+    if (WebBrowser1)
+        WebBrowser1->triggerAction(QWebEnginePage::Stop);
+    webChat->stop();
+    if (m_tray)
+        m_tray->hide();
+    writeSettings();
+    emit unloaded();
+}
+
+void frmMain::mnureload_Click()
+{
+    if (BadgeLink.isEmpty()) {
+        Frame1->show();
+        return;
+    }
+    Frame1->hide();
+    if (WebBrowser1)
+        WebBrowser1->load(QUrl::fromUserInput(BadgeLink));
+}
+
+void frmMain::mnutop_Click()
+{
+    mnutop->trigger();
+}
+
+void frmMain::mnuShow_Click()
+{
+    mnuShow->trigger();
+}
+
+// QAction has flipped the check mark already when these run.
+void frmMain::onTopToggled(bool checked)
+{
+    if (QWindow *window = windowHandle())
+        window->setFlag(Qt::WindowStaysOnTopHint, checked);
+    else
+        setWindowFlag(Qt::WindowStaysOnTopHint, checked);
+    mnuTrayTop->setChecked(checked);
+    writeSettings();
+}
+
+void frmMain::onShowInTaskbarToggled(bool checked)
+{
+    mnutraytask->setChecked(checked);
+    writeSettings();
+}
+
+void frmMain::onStartToggled(bool checked)
+{
+    mnuTrayStart->setChecked(checked);
+    writeSettings();
+}
+
+void frmMain::onOnlineTriggered(bool checked)
+{
+    if (!LinkStart.isEmpty())
+        webStart->open(LinkStart);
+    mnuoffline->setChecked(!checked);
+}
+
+void frmMain::onOfflineTriggered(bool checked)
+{
+    // Going offline uses webStart: only the exit request ends the program.
+    if (!LinkClose.isEmpty())
+        webStart->open(LinkClose);
+    mnuonline->setChecked(!checked);
+}
+
+void frmMain::readSettings()
+{
+    // A replayed toggle would save a half-read state; the next change or the
+    // exit writes the whole one.
+    m_applyingSettings = true;
+    applySettingsText(decodeSettings(m_settingsFile.read()), *this);
+    m_applyingSettings = false;
+}
+
+void frmMain::writeSettings()
+{
+    if (m_applyingSettings)
+        return;
+    QString error;
+    if (!m_settingsFile.write(formatSettings(currentState()), &error)) {
+        // The program goes on with its state in memory; the old file stays whole.
+        qCWarning(lcWindow).noquote() << "settings not saved to" << m_settingsFile.path() << error;
+    }
+}
+
+SettingsState frmMain::currentState() const
+{
+    SettingsState state;
+    state.badgeLink = BadgeLink;
+    state.linkStart = LinkStart;
+    state.linkClose = LinkClose;
+    state.alwaysOnTop = mnutop->isChecked();
+    state.showInTaskbar = mnuShow->isChecked();
+    state.startWithWindows = mnuStart->isChecked();
+    state.hasSize = !isMinimized() && !isMaximized();
+    const QRect frame = frameGeometry();
+    state.width = pixelsToTwips(m_wantedOuterWidth ? m_wantedOuterWidth : frame.width(),
+                                logicalDpiX());
+    state.height = pixelsToTwips(m_wantedOuterHeight ? m_wantedOuterHeight : frame.height(),
+                                 logicalDpiY());
+    return state;
+}
+
+void frmMain::setLink(Link which, const QString &value)
+{
+    switch (which) {
+    case Link::Badge:
+        BadgeLink = value;
+        break;
+    case Link::Start:
+        LinkStart = value;
+        break;
+    case Link::Close:
+        LinkClose = value;
+        break;
+    }
+}
+
+void frmMain::toggleAlwaysOnTop()
+{
+    mnutop_Click();
+}
+
+void frmMain::toggleShowInTaskbar()
+{
+    mnuShow_Click();
+}
+
+void frmMain::setStartWithWindowsChecked(bool checked)
+{
+    mnuStart->setChecked(checked);
+    mnuTrayStart->setChecked(checked);
+}
+
+void frmMain::setOuterHeight(double twips)
+{
+    const double pixels = twips / twipsPerPixel(logicalDpiY());
+    if (pixels > QWIDGETSIZE_MAX)
+        return; // no window can be that high
+    m_wantedOuterHeight = int(std::nearbyint(pixels));
+    applyWantedOuterSize();
+}
+
+void frmMain::setOuterWidth(double twips)
+{
+    const double pixels = twips / twipsPerPixel(logicalDpiX());
+    if (pixels > QWIDGETSIZE_MAX)
+        return;
+    m_wantedOuterWidth = int(std::nearbyint(pixels));
+    applyWantedOuterSize();
+}
+
+// The file keeps the outer size, frame included, but a window is sized by
+// its inside. The frame is known only once the window manager has framed the
+// shown window: until then the inside takes the whole size, and the first
+// move or resize that shows a frame corrects it.
+void frmMain::applyWantedOuterSize()
+{
+    if (!m_wantedOuterWidth && !m_wantedOuterHeight)
+        return;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const bool framed = !frame.isNull();
+    if (isVisible() && !framed)
+        return;
+    const int width = m_wantedOuterWidth ? m_wantedOuterWidth - frame.width() : this->width();
+    const int height =
+            m_wantedOuterHeight ? m_wantedOuterHeight - frame.height() : this->height();
+    if (framed) {
+        m_wantedOuterWidth = 0;
+        m_wantedOuterHeight = 0;
+    }
+    resize(qMax(1, width), qMax(1, height));
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_wantedOuterWidth || m_wantedOuterHeight) {
+        QTimer::singleShot(kFrameWaitMs, this, [this] {
+            // No window manager framed the window: its inside is its outside.
+            m_wantedOuterWidth = 0;
+            m_wantedOuterHeight = 0;
+        });
+    }
+}

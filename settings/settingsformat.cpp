@@ -1,0 +1,222 @@
+#include "settings/settingsformat.h"
+
+#include "settings/conversions.h"
+
+#include <QStringView>
+
+#include <limits>
+
+namespace {
+
+// The order matters: when a line holds several tags, the first of this list
+// that occurs decides what the line sets.
+enum TagIndex { BadgeTag, StartTag, CloseTag, OnTopTag, TaskbarTag, StartWinTag, HeightTag, WidthTag,
+                TagCount };
+
+constexpr QStringView kTags[TagCount] = {
+    u"[badgelink]=", u"[linkstart]=", u"[linkclose]=", u"[ontop]=",
+    u"[taskbar]=",   u"[startwin]=",  u"[height]=",    u"[width]=",
+};
+
+// A stored size is applied only when it is larger than this many twips.
+constexpr double kMinimumSize = 100;
+
+constexpr QStringView kLineEnd = u"\r\n";
+
+// Which tag, if any, starts at p (where p[0] is '['). The second letter picks
+// the only candidate, so a '[' costs one full comparison at most.
+int tagAt(const char16_t *p, qsizetype available)
+{
+    if (available < 2)
+        return -1;
+    int tag = -1;
+    switch (p[1]) {
+    case u'b': tag = BadgeTag; break;
+    case u'l': tag = available > 5 && p[5] == u'c' ? CloseTag : StartTag; break;
+    case u'o': tag = OnTopTag; break;
+    case u't': tag = TaskbarTag; break;
+    case u's': tag = StartWinTag; break;
+    case u'h': tag = HeightTag; break;
+    case u'w': tag = WidthTag; break;
+    default: return -1;
+    }
+    const QStringView name = kTags[tag];
+    if (available < name.size())
+        return -1;
+    for (qsizetype k = 2; k < name.size(); ++k) {
+        if (p[k] != name[k].unicode())
+            return -1;
+    }
+    return tag;
+}
+
+// One pass over the line however many tags are looked for.
+int decidingTag(QStringView line)
+{
+    const char16_t *p = line.utf16();
+    const qsizetype size = line.size();
+    int best = TagCount;
+    for (qsizetype i = 0; i < size && best != 0; ++i) {
+        if (p[i] != u'[')
+            continue;
+        const int tag = tagAt(p + i, size - i);
+        if (tag >= 0 && tag < best)
+            best = tag;
+    }
+    return best == TagCount ? -1 : best;
+}
+
+// One left-to-right pass, so pieces that join into a tag after a cut stay.
+QString withoutTag(QStringView line, int tag)
+{
+    const char16_t *p = line.utf16();
+    const qsizetype size = line.size();
+    const qsizetype tagSize = kTags[tag].size();
+    QString value;
+    value.reserve(size - tagSize);
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (p[i] == u'[' && tagAt(p + i, size - i) == tag) {
+            value.append(line.sliced(from, i - from));
+            from = i + tagSize;
+            i = from - 1;
+        }
+    }
+    value.append(line.sliced(from));
+    return value;
+}
+
+// Sizes are kept in single precision. A value beyond its range becomes
+// infinity explicitly rather than through an out-of-range conversion.
+double toSinglePrecision(double twips)
+{
+    if (twips > std::numeric_limits<float>::max())
+        return std::numeric_limits<double>::infinity();
+    return static_cast<float>(twips);
+}
+
+void applyLine(QStringView line, SettingsTarget &target)
+{
+    const int tag = decidingTag(line);
+    if (tag < 0)
+        return;
+    const QString value = withoutTag(line, tag);
+
+    switch (tag) {
+    case BadgeTag:
+        target.setLink(Link::Badge, value);
+        break;
+    case StartTag:
+        target.setLink(Link::Start, value);
+        break;
+    case CloseTag:
+        target.setLink(Link::Close, value);
+        break;
+    case OnTopTag:
+        // The file records the state, but replaying it clicks the toggle.
+        if (parseBoolean(value).value_or(false))
+            target.toggleAlwaysOnTop();
+        break;
+    case TaskbarTag:
+        if (parseBoolean(value).value_or(false))
+            target.toggleShowInTaskbar();
+        break;
+    case StartWinTag:
+        if (const std::optional<bool> checked = parseBoolean(value))
+            target.setStartWithWindowsChecked(*checked);
+        break;
+    case HeightTag:
+    case WidthTag: {
+        const double twips = parseLeadingNumber(value);
+        if (!(twips > kMinimumSize))
+            break;
+        if (tag == HeightTag)
+            target.setOuterHeight(toSinglePrecision(twips));
+        else
+            target.setOuterWidth(toSinglePrecision(twips));
+        break;
+    }
+    }
+}
+
+QString withoutLineBreaks(QString link)
+{
+    link.remove(u'\r');
+    link.remove(u'\n');
+    return link;
+}
+
+QString booleanText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+} // namespace
+
+void applySettingLine(const QString &line, SettingsTarget &target)
+{
+    applyLine(line, target);
+}
+
+void applySettingsText(const QString &text, SettingsTarget &target)
+{
+    QStringView rest(text);
+    while (!rest.isEmpty() && rest.front() == u' ')
+        rest = rest.sliced(1);
+    while (!rest.isEmpty() && rest.back() == u' ')
+        rest.chop(1);
+
+    // Each ending is looked at once, in this order: "a\r\n\r\n" becomes "a\r",
+    // so a CR can be left on the last line.
+    if (rest.endsWith(kLineEnd))
+        rest.chop(2);
+    if (rest.endsWith(u'\r'))
+        rest.chop(1);
+    if (rest.endsWith(u'\n'))
+        rest.chop(1);
+
+    if (rest.isEmpty())
+        return;
+
+    // Lines are cut at CR LF only; a CR followed by anything else stays in
+    // the line.
+    const char16_t *p = rest.utf16();
+    const qsizetype size = rest.size();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (p[i] == u'\r' && i + 1 < size && p[i + 1] == u'\n') {
+            if (i > from)
+                applyLine(rest.sliced(from, i - from), target);
+            from = i + 2;
+            ++i;
+        }
+    }
+    if (from < size)
+        applyLine(rest.sliced(from), target);
+}
+
+QByteArray formatSettings(const SettingsState &state)
+{
+    QString text;
+    auto appendLine = [&text](int tag, const QString &value) {
+        text += kTags[tag];
+        text += value;
+        text += kLineEnd;
+    };
+    appendLine(BadgeTag, withoutLineBreaks(state.badgeLink));
+    appendLine(StartTag, withoutLineBreaks(state.linkStart));
+    appendLine(CloseTag, withoutLineBreaks(state.linkClose));
+    appendLine(OnTopTag, booleanText(state.alwaysOnTop));
+    appendLine(TaskbarTag, booleanText(state.showInTaskbar));
+    appendLine(StartWinTag, booleanText(state.startWithWindows));
+    if (state.hasSize) {
+        appendLine(HeightTag, formatSize(state.height));
+        appendLine(WidthTag, formatSize(state.width));
+    }
+    return text.toLocal8Bit();
+}
+
+QString decodeSettings(const QByteArray &bytes)
+{
+    return QString::fromLocal8Bit(bytes);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The talvorin.ini line format: eight tagged lines, CR LF after each, read and
+// written whole. Everything here is plain text work; the window is reached only
+// through SettingsTarget, so the rules can be held by tests directly.
+
+enum class Link { Badge, Start, Close };
+
+// What a settings line may act on. The main window implements it; the toggles
+// are the menu actions themselves, so a replayed "[ontop]=True" flips the toggle
+// exactly as a click would.
+class SettingsTarget
+{
+public:
+    virtual ~SettingsTarget() = default;
+    virtual void setLink(Link which, const QString &value) = 0;
+    virtual void toggleAlwaysOnTop() = 0;
+    virtual void toggleShowInTaskbar() = 0;
+    virtual void setStartWithWindowsChecked(bool checked) = 0;
+    // Outer window size in twips; already known to be greater than 100.
+    virtual void setOuterHeight(double twips) = 0;
+    virtual void setOuterWidth(double twips) = 0;
+};
+
+// The state a save writes. Sizes are written only for a window in the normal
+// state (hasSize), so a minimized or maximized window gives six lines.
+struct SettingsState
+{
+    QString badgeLink;
+    QString linkStart;
+    QString linkClose;
+    bool alwaysOnTop = false;
+    bool showInTaskbar = false;
+    bool startWithWindows = false;
+    bool hasSize = false;
+    float height = 0; // outer height, twips
+    float width = 0;  // outer width, twips
+};
+
+// Applies one line: the first tag of the fixed order found anywhere in the
+// line decides it, and every occurrence of that tag is cut out of the value.
+void applySettingLine(const QString &line, SettingsTarget &target);
+
+// Applies a whole file's text: blanks trimmed from both ends, one trailing
+// CR LF / CR / LF removed, split at CR LF only, empty lines skipped.
+void applySettingsText(const QString &text, SettingsTarget &target);
+
+// The file's bytes for a state, every line ending in CR LF. CR and LF are
+// dropped from the links so a value can never split into further lines.
+QByteArray formatSettings(const SettingsState &state);
+
+// Bytes of the file to text and back, in the platform's narrow code page.
+QString decodeSettings(const QByteArray &bytes);

@@ -1,0 +1,344 @@
+#include "desktop/shutdownsignals.h"
+#include "main_window/frmmain.h"
+#include "support/testhttpserver.h"
+#include "support/testmain.h"
+
+#include <QFrame>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <csignal>
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList fileLines(const QString &path)
+{
+    QStringList lines = QString::fromLatin1(fileBytes(path)).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void startsWithoutBadgeLink();
+    void startsWithBadgeLink();
+    void replayedTogglesDoNotSaveHalfReadState();
+    void savedSizeComesBackAsSaved();
+    void closeOnlyHides();
+    void minimizedWindowIsHiddenAndRestored();
+    void exitWithoutExitLink();
+    void exitWaitsForTheExitPage();
+    void exitEndsOnAnyCompletion_data();
+    void exitEndsOnAnyCompletion();
+    void exitEndsWhenTheExitPageNeverAnswers();
+    void onlineAndOffline();
+    void sigtermRunsExit();
+    void trayTwinsKeepCheckMarksEqual();
+
+private:
+    void writeIni(const QByteArray &bytes);
+    frmMain &startWindow();
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("talvorin.ini")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<QSignalSpy> m_unloaded;
+};
+
+void TestFrmMain::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_server = std::make_unique<TestHttpServer>();
+    QVERIFY(m_server->start());
+    m_server->setPage("/start", "online");
+    m_server->setPage("/exit", "offline");
+    m_server->setPage("/badge", "<html><body><p>badge</p></body></html>");
+}
+
+void TestFrmMain::cleanup()
+{
+    m_unloaded.reset();
+    m_window.reset();
+    m_server.reset();
+    m_dir.reset();
+}
+
+void TestFrmMain::writeIni(const QByteArray &bytes)
+{
+    QFile file(iniPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+frmMain &TestFrmMain::startWindow()
+{
+    m_window = std::make_unique<frmMain>(SettingsFile(iniPath()));
+    m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
+    m_window->load();
+    m_window->show();
+    return *m_window;
+}
+
+void TestFrmMain::startsWithoutBadgeLink()
+{
+    writeIni("[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    QTRY_COMPARE(m_server->count("/start"), 1);
+    QVERIFY(window.isVisible());
+    QVERIFY(window.findChild<QFrame *>(QStringLiteral("Frame1"))->isVisible());
+    QVERIFY(window.badgePage()->url().isEmpty());
+    // Reload without a link only shows the panel again.
+    window.mnureload_Click();
+    QTest::qWait(200);
+    QCOMPARE(m_server->requests(), QList<QByteArray> {"/start"});
+}
+
+void TestFrmMain::startsWithBadgeLink()
+{
+    writeIni("[badgelink]=" + m_server->url("/badge").toLatin1() + "\r\n[linkstart]="
+             + m_server->url("/start").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    QTRY_COMPARE(m_server->count("/badge"), 1);
+    // The owner's site hears of the start before the badge page is asked for.
+    QCOMPARE(m_server->requests().first(), QByteArray("/start"));
+    QVERIFY(!window.findChild<QFrame *>(QStringLiteral("Frame1"))->isVisible());
+
+    // webChat fills the area below the menu bar, 60 twips in from each side.
+    const int inset = qRound(60.0 * window.logicalDpiX() / 1440);
+    const QRect area = window.centralWidget()->rect();
+    QCOMPARE(window.chatView()->geometry(), area.adjusted(inset, inset, -inset, -inset));
+    window.resize(window.width() + 50, window.height() + 30);
+    QTRY_COMPARE(window.chatView()->geometry(),
+                 window.centralWidget()->rect().adjusted(inset, inset, -inset, -inset));
+
+    window.mnureload_Click();
+    QTRY_COMPARE(m_server->count("/badge"), 2);
+}
+
+void TestFrmMain::replayedTogglesDoNotSaveHalfReadState()
+{
+    const QByteArray saved = "[ontop]=True\r\n[taskbar]=True\r\n[startwin]=True\r\n"
+                             "[height]=7500\r\n[width]=6000\r\n";
+    writeIni(saved);
+    frmMain &window = startWindow();
+    QCOMPARE(fileBytes(iniPath()), saved);
+    for (const char *name : {"mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart",
+                             "mnuTrayStart"})
+        QVERIFY2(window.findChild<QAction *>(QLatin1String(name))->isChecked(), name);
+
+    // The next change writes the whole state, start at login and size included.
+    window.findChild<QAction *>(QStringLiteral("mnutop"))->trigger();
+    const QStringList lines = fileLines(iniPath());
+    QCOMPARE(lines.mid(3, 3), (QStringList {QStringLiteral("[ontop]=False"),
+                                            QStringLiteral("[taskbar]=True"),
+                                            QStringLiteral("[startwin]=True")}));
+    QCOMPARE(lines.size(), 8);
+}
+
+void TestFrmMain::savedSizeComesBackAsSaved()
+{
+    const double twipsPerPixel = 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+    const int height = qRound(600 * twipsPerPixel);
+    const int width = qRound(450 * twipsPerPixel);
+    writeIni("[height]=" + QByteArray::number(height) + "\r\n[width]=" + QByteArray::number(width)
+             + "\r\n");
+    frmMain &window = startWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.frameGeometry().size(), QSize(450, 600));
+    window.mnuExit_Click();
+    QTRY_COMPARE(m_unloaded->count(), 1);
+    const QStringList lines = fileLines(iniPath());
+    QCOMPARE(lines.mid(6), (QStringList {QStringLiteral("[height]=%1").arg(height),
+                                         QStringLiteral("[width]=%1").arg(width)}));
+}
+
+void TestFrmMain::closeOnlyHides()
+{
+    frmMain &window = startWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!window.close());
+    QVERIFY(!window.isVisible());
+    QVERIFY(!window.isExitRequested());
+    QCOMPARE(m_unloaded->count(), 0);
+
+    // Exit while hidden in the notification area saves no size.
+    window.mnuExit_Click();
+    QTRY_COMPARE(m_unloaded->count(), 1);
+    QCOMPARE(fileLines(iniPath()).size(), 6);
+}
+
+void TestFrmMain::minimizedWindowIsHiddenAndRestored()
+{
+    frmMain &window = startWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.showMinimized();
+    QTRY_VERIFY(!window.isVisible());
+
+    window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuRestore"))->trigger();
+    QVERIFY(window.isVisible());
+    QVERIFY(!window.isMinimized());
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuMinimize"))->trigger();
+    QVERIFY(!window.isVisible());
+    window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuMaximize"))->trigger();
+    QVERIFY(window.isVisible());
+    QVERIFY(window.isMaximized());
+}
+
+void TestFrmMain::exitWithoutExitLink()
+{
+    writeIni("[badgelink]=" + m_server->url("/badge").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.mnuExit_Click();
+    QCOMPARE(m_unloaded->count(), 1);
+    QVERIFY(window.isExitRequested());
+    QVERIFY(!window.isVisible());
+    QCOMPARE(fileLines(iniPath()).first(), "[badgelink]=" + m_server->url("/badge"));
+    QCOMPARE(fileLines(iniPath()).size(), 8);
+}
+
+void TestFrmMain::exitWaitsForTheExitPage()
+{
+    m_server->setSilent("/slow-exit");
+    writeIni("[linkclose]=" + m_server->url("/slow-exit").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    window.setExitTimeout(1500);
+    window.mnuExit_Click();
+    QTRY_COMPARE(m_server->count("/slow-exit"), 1);
+    // Until the exit page has answered the program goes on as it was.
+    QTest::qWait(300);
+    QCOMPARE(m_unloaded->count(), 0);
+    QVERIFY(window.isVisible());
+}
+
+void TestFrmMain::exitEndsOnAnyCompletion_data()
+{
+    QTest::addColumn<QByteArray>("link");
+    QTest::newRow("answered") << QByteArray("/exit");
+    QTest::newRow("404") << QByteArray("/no-such-page");
+    QTest::newRow("refused") << QByteArray("refused");
+    QTest::newRow("malformed") << QByteArray("http://[::1");
+}
+
+void TestFrmMain::exitEndsOnAnyCompletion()
+{
+    QFETCH(QByteArray, link);
+    if (link.startsWith('/')) {
+        link = m_server->url(link).toLatin1();
+    } else if (link == "refused") {
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        link = "http://127.0.0.1:" + QByteArray::number(port) + "/exit";
+    }
+    writeIni("[linkclose]=" + link + "\r\n");
+    frmMain &window = startWindow();
+    window.setExitTimeout(60000);
+    window.mnuExit_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_unloaded->count(), 1, 5000);
+    QVERIFY(window.isExitRequested());
+}
+
+void TestFrmMain::exitEndsWhenTheExitPageNeverAnswers()
+{
+    m_server->setSilent("/hang");
+    writeIni("[linkclose]=" + m_server->url("/hang").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    window.setExitTimeout(800);
+    QElapsedTimer clock;
+    clock.start();
+    window.mnuExit_Click();
+    // Choosing Exit again sends the request again but does not push the end back.
+    QTest::qWait(400);
+    window.mnuExit_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_unloaded->count(), 1, 5000);
+    QVERIFY(clock.elapsed() < 1500);
+    QCOMPARE(m_server->count("/hang"), 2);
+}
+
+void TestFrmMain::onlineAndOffline()
+{
+    writeIni("[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n[linkclose]="
+             + m_server->url("/exit").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    QTRY_COMPARE(m_server->count("/start"), 1);
+    auto *online = window.findChild<QAction *>(QStringLiteral("mnuonline"));
+    auto *offline = window.findChild<QAction *>(QStringLiteral("mnuoffline"));
+    QVERIFY(online->isChecked());
+    QVERIFY(!offline->isChecked());
+
+    // Neither item looks at its check mark: each click sends and flips.
+    online->trigger();
+    QVERIFY(!online->isChecked());
+    QVERIFY(offline->isChecked());
+    online->trigger();
+    QVERIFY(online->isChecked());
+    QVERIFY(!offline->isChecked());
+    QTRY_COMPARE(m_server->count("/start"), 3);
+
+    offline->trigger();
+    QTRY_COMPARE(m_server->count("/exit"), 1);
+    QVERIFY(offline->isChecked());
+    QVERIFY(!online->isChecked());
+    // Going offline tells the site, but only Exit ends the program.
+    QTest::qWait(200);
+    QCOMPARE(m_unloaded->count(), 0);
+}
+
+void TestFrmMain::sigtermRunsExit()
+{
+    writeIni("[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
+    frmMain &window = startWindow();
+    ShutdownSignals shutdown;
+    connect(&shutdown, &ShutdownSignals::shutdownRequested, &window, &frmMain::mnuExit_Click);
+    QVERIFY(::raise(SIGTERM) == 0);
+    QTRY_COMPARE(m_unloaded->count(), 1);
+    QCOMPARE(m_server->count("/exit"), 1);
+}
+
+void TestFrmMain::trayTwinsKeepCheckMarksEqual()
+{
+    frmMain &window = startWindow();
+    const QList<QPair<const char *, const char *>> twins = {
+            {"mnutop", "mnuTrayTop"}, {"mnuShow", "mnutraytask"}, {"mnuStart", "mnuTrayStart"}};
+    for (const auto &[main, tray] : twins) {
+        auto *mainItem = window.findChild<QAction *>(QLatin1String(main));
+        auto *trayItem = window.findChild<QAction *>(QLatin1String(tray));
+        for (QAction *clicked : {trayItem, mainItem, trayItem}) {
+            const bool before = mainItem->isChecked();
+            clicked->trigger();
+            QCOMPARE(mainItem->isChecked(), !before);
+            QCOMPARE(trayItem->isChecked(), mainItem->isChecked());
+        }
+    }
+    // Every toggle saved the whole state at once.
+    QCOMPARE(fileLines(iniPath()).mid(3, 3),
+             (QStringList {QStringLiteral("[ontop]=True"), QStringLiteral("[taskbar]=True"),
+                           QStringLiteral("[startwin]=True")}));
+}
+
+TALVORIN_TEST_MAIN(TestFrmMain)
+#include "tst_frmmain.moc"

@@ -1,0 +1,106 @@
+#include "main_window/statusrequester.h"
+#include "support/testhttpserver.h"
+
+#include <QNetworkAccessManager>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestStatusRequester : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void everyOpenIsOneCompletion_data();
+    void everyOpenIsOneCompletion();
+    void aLinkWithoutSchemeIsAnHttpAddress();
+    void fileLinksWork();
+
+private:
+    std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+};
+
+void TestStatusRequester::init()
+{
+    m_server = std::make_unique<TestHttpServer>();
+    QVERIFY(m_server->start());
+    m_server->setPage("/status.php?on=1", "ok");
+    m_server->setRedirect("/moved", "/status.php?on=1");
+    m_server->setPage("/broken", "oops", 500);
+    m_network = std::make_unique<QNetworkAccessManager>();
+}
+
+void TestStatusRequester::everyOpenIsOneCompletion_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<QList<QByteArray>>("seen");
+
+    QTest::newRow("answered") << "/status.php?on=1" << true
+                              << QList<QByteArray> {"/status.php?on=1"};
+    QTest::newRow("redirect followed")
+            << "/moved" << true << QList<QByteArray> {"/moved", "/status.php?on=1"};
+    QTest::newRow("404") << "/missing" << false << QList<QByteArray> {"/missing"};
+    QTest::newRow("500") << "/broken" << false << QList<QByteArray> {"/broken"};
+    QTest::newRow("empty") << "" << false << QList<QByteArray> {};
+    QTest::newRow("blanks only") << "   " << false << QList<QByteArray> {};
+    QTest::newRow("refused") << "refused" << false << QList<QByteArray> {};
+}
+
+void TestStatusRequester::everyOpenIsOneCompletion()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, succeeds);
+    QFETCH(QList<QByteArray>, seen);
+
+    if (link.startsWith(QLatin1Char('/'))) {
+        link = m_server->url(link.toLatin1());
+    } else if (link == QLatin1String("refused")) {
+        quint16 port = 0;
+        {
+            QTcpServer probe; // a port that was free a moment ago and is closed now
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        link = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    }
+
+    StatusRequester requester(m_network.get(), QStringLiteral("webStart"), nullptr);
+    QSignalSpy completed(&requester, &StatusRequester::completed);
+    requester.open(link);
+    // Never from inside open(): the caller may not be ready for it yet.
+    QCOMPARE(completed.count(), 0);
+    QVERIFY(completed.wait(10000));
+    QTest::qWait(100);
+    QCOMPARE(completed.count(), 1);
+    QCOMPARE(completed.first().at(1).toBool(), succeeds);
+    QCOMPARE(m_server->requests(), seen);
+}
+
+void TestStatusRequester::aLinkWithoutSchemeIsAnHttpAddress()
+{
+    StatusRequester requester(m_network.get(), QStringLiteral("webStart"), nullptr);
+    QSignalSpy completed(&requester, &StatusRequester::completed);
+    requester.open(m_server->url("/status.php?on=1").mid(int(strlen("http://"))));
+    QVERIFY(completed.wait(10000));
+    QCOMPARE(m_server->count("/status.php?on=1"), 1);
+}
+
+void TestStatusRequester::fileLinksWork()
+{
+    QTemporaryDir dir;
+    QFile page(dir.filePath(QStringLiteral("online.html")));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("online");
+    page.close();
+
+    StatusRequester requester(m_network.get(), QStringLiteral("webStart"), nullptr);
+    QSignalSpy completed(&requester, &StatusRequester::completed);
+    requester.open(QUrl::fromLocalFile(page.fileName()).toString());
+    QVERIFY(completed.wait(5000));
+    QVERIFY(completed.first().at(1).toBool());
+}
+
+QTEST_GUILESS_MAIN(TestStatusRequester)
+#include "tst_statusrequester.moc"

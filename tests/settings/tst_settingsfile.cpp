@@ -1,0 +1,142 @@
+#include "settings/settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Lets the next writes of this process fail once a file would grow past
+// `bytes`, as on a full disk; restores the old limit when it goes.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+} // namespace
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void livesBesideTheProgramWhereItCan();
+    void movesToTheConfigDirectoryOfAnInstalledCopy();
+    void writeReplacesTheWholeFile();
+    void failedWriteLeavesThePreviousFileWhole_data();
+    void failedWriteLeavesThePreviousFileWhole();
+    void readOfAMissingFileIsEmpty();
+};
+
+void TestSettingsFile::livesBesideTheProgramWhereItCan()
+{
+    QTemporaryDir program, config;
+    QCOMPARE(SettingsFile::locate(program.path(), config.path()),
+             program.filePath(QStringLiteral("talvorin.ini")));
+
+    // A directory that already holds the file keeps it, writable or not.
+    QFile(program.filePath(QStringLiteral("talvorin.ini"))).open(QIODevice::WriteOnly);
+    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QCOMPARE(SettingsFile::locate(program.path(), config.path()),
+             program.filePath(QStringLiteral("talvorin.ini")));
+    QFile::setPermissions(program.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestSettingsFile::movesToTheConfigDirectoryOfAnInstalledCopy()
+{
+    if (geteuid() == 0)
+        QSKIP("root may write every directory; the rule needs one it may not");
+    QTemporaryDir program, config;
+    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::ExeOwner);
+    const QString configFile = config.filePath(QStringLiteral("sub/talvorin.ini"));
+    const QString located =
+            SettingsFile::locate(program.path(), config.filePath(QStringLiteral("sub")));
+    QFile::setPermissions(program.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(located, configFile);
+}
+
+void TestSettingsFile::writeReplacesTheWholeFile()
+{
+    QTemporaryDir dir;
+    // The user's configuration directory may not exist yet.
+    const QString path = dir.filePath(QStringLiteral("not/yet/talvorin.ini"));
+    SettingsFile file(path);
+    QVERIFY(file.write("[ontop]=True\r\n[width]=7200\r\n"));
+    QVERIFY(file.write("[ontop]=False\r\n"));
+    QCOMPARE(file.read(), QByteArray("[ontop]=False\r\n"));
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files),
+             QStringList {QStringLiteral("talvorin.ini")});
+}
+
+void TestSettingsFile::failedWriteLeavesThePreviousFileWhole_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("disk full mid-write") << "full";
+    QTest::newRow("path is a directory") << "directory";
+}
+
+void TestSettingsFile::failedWriteLeavesThePreviousFileWhole()
+{
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("talvorin.ini"));
+    const QByteArray previous = "[badgelink]=http://example.com/badge\r\n[ontop]=True\r\n";
+    QString error;
+    bool written = true;
+    if (fault == QLatin1String("full")) {
+        QVERIFY(SettingsFile(path).write(previous));
+        const QByteArray larger = previous + QByteArray(4096, 'x');
+        FileSizeLimit limit(1024);
+        written = SettingsFile(path).write(larger, &error);
+    } else {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("talvorin.ini")));
+        written = SettingsFile(path).write(previous, &error);
+    }
+    QVERIFY(!written);
+    QVERIFY(!error.isEmpty());
+    if (fault == QLatin1String("full")) {
+        QCOMPARE(contents(path), previous);
+        // No half-written temporary is left behind either.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("talvorin.ini")});
+    } else {
+        QVERIFY(QFileInfo(path).isDir());
+    }
+}
+
+void TestSettingsFile::readOfAMissingFileIsEmpty()
+{
+    QTemporaryDir dir;
+    QVERIFY(SettingsFile(dir.filePath(QStringLiteral("talvorin.ini"))).read().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
