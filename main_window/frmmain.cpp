@@ -1,6 +1,10 @@
 #include "main_window/frmmain.h"
 
+#include "main_window/badgepage.h"
+#include "main_window/badgerules.h"
+#include "main_window/chatpage.h"
 #include "main_window/statusrequester.h"
+#include "settings/frmset.h"
 #include "main_window/twips.h"
 
 #include <QCloseEvent>
@@ -11,6 +15,7 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QSystemTrayIcon>
 #include <QWebEnginePage>
@@ -119,6 +124,7 @@ void frmMain::createMenus()
     mnutrayexit = addItem(mnutray, "mnutrayexit", "Exit");
 
     connect(mnureload, &QAction::triggered, this, &frmMain::mnureload_Click);
+    connect(mnuSetings, &QAction::triggered, this, &frmMain::mnuSetings_Click);
     connect(mnuStart, &QAction::triggered, this, &frmMain::onStartToggled);
     connect(mnuShow, &QAction::triggered, this, &frmMain::onShowInTaskbarToggled);
     connect(mnutop, &QAction::triggered, this, &frmMain::onTopToggled);
@@ -176,9 +182,57 @@ void frmMain::createBrowsers()
     // One profile of the program's own, kept in the user's data directory, so
     // a login to the badge service survives restarts.
     m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
-    WebBrowser1 = new QWebEnginePage(m_profile, this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    webChat->setPage(new QWebEnginePage(m_profile, webChat));
+    WebBrowser1 = new BadgePage(m_profile, [this] { return installChatPage(); }, this);
+    connect(WebBrowser1, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
+    installChatPage();
+}
+
+QWebEnginePage *frmMain::installChatPage()
+{
+    auto *page = new ChatPage(m_profile, webChat);
+    webChat->setPage(page);
+    // Later: the engine may still be inside a call of the page it replaces.
+    if (m_chatPage)
+        m_chatPage->deleteLater();
+    m_chatPage = page;
+    connect(page, &QWebEnginePage::loadFinished, this, &frmMain::onChatLoaded);
+    return page;
+}
+
+void frmMain::onChatLoaded()
+{
+    if (webChat->width() < twipsToPixels(kNarrowestChatTwips, logicalDpiX()) && !BadgeLink.isEmpty())
+        WebBrowser1->load(QUrl::fromUserInput(BadgeLink));
+    Form_Resize();
+}
+
+void frmMain::contacteaza()
+{
+    WebBrowser1->clickFirstAnchor();
+}
+
+void frmMain::showLoginMessage()
+{
+    // Not modal from inside the engine's request: the window opens meanwhile.
+    auto *box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("TalvorinTool"),
+                                QStringLiteral("Login into your account and click RELOAD in the appliction!"),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void frmMain::mnuSetings_Click()
+{
+    frmSet dialog(BadgeLink, LinkStart, LinkClose, this);
+    connect(&dialog, &frmSet::linksChanged, this,
+            [this](const QString &badge, const QString &start, const QString &close) {
+                BadgeLink = badge;
+                LinkStart = start;
+                LinkClose = close;
+                writeSettings();
+                mnureload_Click();
+            });
+    dialog.exec();
 }
 
 void frmMain::load()

@@ -13,6 +13,7 @@ class QMenu;
 class QNetworkAccessManager;
 class QSystemTrayIcon;
 class QWebEnginePage;
+class BadgePage;
 class QWebEngineProfile;
 class QWebEngineView;
 class StatusRequester;
@@ -36,7 +37,7 @@ public:
     QString linkStart() const { return LinkStart; }
     QString linkClose() const { return LinkClose; }
     bool isExitRequested() const { return ExitRequested; }
-    QWebEnginePage *badgePage() const { return WebBrowser1; }
+    BadgePage *badgePage() const { return WebBrowser1; }
     QWebEngineView *chatView() const { return webChat; }
     QMenu *trayMenu() const { return mnutray; }
 
@@ -44,6 +45,7 @@ public:
     void setExitTimeout(int milliseconds) { m_exitDeadline.setInterval(milliseconds); }
 
 public slots:
+    void contacteaza();
     void mnuExit_Click();
     void mnureload_Click();
     void mnutop_Click();
@@ -67,6 +69,11 @@ private:
     void createMenus();
     void createControls();
     void createBrowsers();
+    // A fresh page for webChat, replacing (and releasing) the one it shows.
+    QWebEnginePage *installChatPage();
+    void onChatLoaded();
+    void showLoginMessage();
+    void mnuSetings_Click();
 
     // The resize rule: a minimized window lives only in the notification area;
     // otherwise it is shown with webChat filling it.
@@ -143,7 +150,8 @@ private:
     QLabel *Label3 = nullptr;
 
     QWebEngineProfile *m_profile = nullptr;
-    QWebEnginePage *WebBrowser1 = nullptr;
+    BadgePage *WebBrowser1 = nullptr;
+    QWebEnginePage *m_chatPage = nullptr; // the page webChat shows
     QNetworkAccessManager *m_network = nullptr;
     StatusRequester *webStart = nullptr;
     StatusRequester *webClose = nullptr;

@@ -139,13 +139,6 @@ void applyLine(QStringView line, SettingsTarget &target)
     }
 }
 
-QString withoutLineBreaks(QString link)
-{
-    link.remove(u'\r');
-    link.remove(u'\n');
-    return link;
-}
-
 QString booleanText(bool value)
 {
     return value ? QStringLiteral("True") : QStringLiteral("False");
@@ -214,6 +207,13 @@ QByteArray formatSettings(const SettingsState &state)
         appendLine(WidthTag, formatSize(state.width));
     }
     return text.toLocal8Bit();
+}
+
+QString withoutLineBreaks(QString link)
+{
+    link.remove(u'\r');
+    link.remove(u'\n');
+    return link;
 }
 
 QString decodeSettings(const QByteArray &bytes)

@@ -52,5 +52,8 @@ void applySettingsText(const QString &text, SettingsTarget &target);
 // dropped from the links so a value can never split into further lines.
 QByteArray formatSettings(const SettingsState &state);
 
+// The link without CR and LF: a link is always one line.
+QString withoutLineBreaks(QString link);
+
 // Bytes of the file to text and back, in the platform's narrow code page.
 QString decodeSettings(const QByteArray &bytes);

@@ -1,4 +1,5 @@
 #include "desktop/shutdownsignals.h"
+#include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"

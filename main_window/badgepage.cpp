@@ -1,0 +1,82 @@
+#include "main_window/badgepage.h"
+
+#include "main_window/badgerules.h"
+#include "main_window/loginwindow.h"
+
+#include <QPointer>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+
+Q_LOGGING_CATEGORY(lcBadge, "talvorin.badge", QtWarningMsg)
+
+namespace {
+
+// Run apart from the page's own scripts, so the page cannot change what they
+// see; the DOM and the events a click raises are the page's own.
+const int kWorld = QWebEngineScript::ApplicationWorld;
+
+const char kReadBody[] = R"(
+    [document.readyState, document.body ? document.body.innerHTML : null]
+)";
+
+const char kClickFirstAnchor[] = R"((function () {
+    var all = document.all;
+    for (var i = 0; i < all.length; ++i) {
+        if (all[i].nodeName === 'A') {
+            all[i].click();
+            return true;
+        }
+    }
+    return false;
+})())";
+
+} // namespace
+
+BadgePage::BadgePage(QWebEngineProfile *profile, ChatRouter routeChat, QObject *parent)
+    : QWebEnginePage(profile, parent), m_routeChat(std::move(routeChat))
+{
+    setObjectName(QStringLiteral("WebBrowser1"));
+    // The click is the program's, not a user's gesture: without this the
+    // engine would block the chat window as a pop-up.
+    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    connect(this, &QWebEnginePage::loadFinished, this, &BadgePage::onLoadFinished);
+}
+
+void BadgePage::onLoadFinished()
+{
+    QPointer<BadgePage> self(this);
+    runJavaScript(QString::fromLatin1(kReadBody), kWorld, [self](const QVariant &result) {
+        if (!self)
+            return;
+        const QVariantList values = result.toList();
+        const QString readyState = values.value(0).toString();
+        if (values.value(1).typeId() == QMetaType::QString)
+            self->m_badgeHtml = values.value(1).toString();
+        else
+            qCDebug(lcBadge) << "badge body not readable; the previous one stays";
+        if (shouldClickBadge(readyState, self->m_badgeHtml))
+            self->clickFirstAnchor();
+        else
+            qCDebug(lcBadge) << "no click: ready state" << readyState;
+    });
+}
+
+void BadgePage::clickFirstAnchor()
+{
+    runJavaScript(QString::fromLatin1(kClickFirstAnchor), kWorld, [](const QVariant &clicked) {
+        qCDebug(lcBadge) << (clicked.toBool() ? "first link clicked" : "no link to click");
+    });
+}
+
+QWebEnginePage *BadgePage::createWindow(WebWindowType)
+{
+    if (isLoggedOut(title())) {
+        // Logging in happens in that window, on the same profile, so the
+        // next Reload finds the owner logged in.
+        auto *window = new LoginWindow(profile());
+        window->show();
+        emit loggedOutWindowOpened();
+        return window->page();
+    }
+    return m_routeChat();
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+// The page shown in webChat. Links that the chat opens in a new window (a
+// visitor's link) go to the user's own browser, never in place of the chat.
+class ChatPage : public QWebEnginePage
+{
+    Q_OBJECT
+public:
+    ChatPage(QWebEngineProfile *profile, QObject *parent);
+
+protected:
+    QWebEnginePage *createWindow(WebWindowType type) override;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+// A browser window of its own, outside the main window, for the badge
+// service's pages while the owner is logged out. It goes when it is closed.
+class LoginWindow : public QWebEngineView
+{
+    Q_OBJECT
+public:
+    explicit LoginWindow(QWebEngineProfile *profile);
+};
