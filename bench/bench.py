@@ -134,8 +134,7 @@ def process_table():
     return table
 
 
-def descendants(root_pid):
-    table = process_table()
+def descendants(root_pid, table):
     found, todo = [], [root_pid]
     while todo:
         pid = todo.pop()
@@ -144,15 +143,30 @@ def descendants(root_pid):
     return found
 
 
-def process_kind(pid, main_pid):
-    if pid == main_pid:
-        return 'main'
+def command_type(pid):
+    """The --type= of a browser process, or its program name."""
     with open('/proc/%d/cmdline' % pid, 'rb') as f:
         args = f.read().decode(errors='replace').split('\0')
     for arg in args:
         if arg.startswith('--type='):
             return arg[len('--type='):]
     return os.path.basename(args[0]) or '?'
+
+
+def process_kind(pid, main_pid, table):
+    if pid == main_pid:
+        return 'main'
+    kind = command_type(pid)
+    if kind == 'zygote' and command_type(table[pid][0]) == 'zygote':
+        # A process forked by a zygote keeps the zygote's command line; a
+        # renderer is recognised by its compositor thread.
+        tasks = '/proc/%d/task' % pid
+        threads = set()
+        for tid in os.listdir(tasks):
+            with open('%s/%s/comm' % (tasks, tid)) as f:
+                threads.add(f.read().strip())
+        kind = 'renderer' if 'Compositor' in threads else 'zygote child'
+    return kind
 
 
 def pss_kb(pid):
@@ -165,10 +179,10 @@ def pss_kb(pid):
 
 def memory_snapshot(main_pid):
     """(total Pss kB, {kind: (process count, Pss kB)}) of the program's process tree."""
-    kinds = {}
-    for pid in descendants(main_pid):
+    kinds, table = {}, process_table()
+    for pid in descendants(main_pid, table):
         try:
-            kind, kb = process_kind(pid, main_pid), pss_kb(pid)
+            kind, kb = process_kind(pid, main_pid, table), pss_kb(pid)
         except OSError:
             continue  # ended meanwhile
         count, total = kinds.get(kind, (0, 0))
@@ -196,13 +210,14 @@ def prepare_run_dir(tmp, exe, url):
     return copy, env
 
 
-def measure_running(proc, t0, log):
+def measure_startup(proc, t0, log):
+    """Figures 1-3: start-up status request, chat page loaded, memory."""
     result = {}
     t = log.wait_for('/start', t0, t0 + STEP_LIMIT)
     result['start'] = t - t0 if t else None
 
-    # Memory 5 s after the badge page was requested is the fallback for a
-    # chat window that never loads.
+    # Memory 5 s after the badge page was requested stands in for a chat
+    # window that never loads.
     fallback = None
     badge = log.wait_for('/badge', t0, t0 + STEP_LIMIT)
     if badge and proc.poll() is None:
@@ -216,16 +231,22 @@ def measure_running(proc, t0, log):
         result['memory'], result['basis'] = memory_snapshot(proc.pid), 'chat'
     elif fallback:
         result['memory'], result['basis'] = fallback, 'badge'
+    return result
 
-    if proc.poll() is None:
-        t_term = time.monotonic()
-        proc.send_signal(signal.SIGTERM)
-        try:
-            proc.wait(SHUTDOWN_LIMIT)
-            result['exit'] = time.monotonic() - t_term
-        except subprocess.TimeoutExpired:
-            pass
-        result['exit_seen'] = log.wait_for('/exit', t_term, time.monotonic() + 0.5) is not None
+
+def measure_shutdown(proc, log):
+    """Figure 4: SIGTERM -> process end, and whether the exit status request went out."""
+    if proc.poll() is not None:
+        return {}
+    result = {}
+    t_term = time.monotonic()
+    proc.send_signal(signal.SIGTERM)
+    try:
+        proc.wait(SHUTDOWN_LIMIT)
+        result['exit'] = time.monotonic() - t_term
+    except subprocess.TimeoutExpired:
+        pass
+    result['exit_seen'] = log.wait_for('/exit', t_term, time.monotonic() + 0.5) is not None
     return result
 
 
@@ -251,7 +272,9 @@ def run_once(exe, url, log):
             proc = subprocess.Popen([copy], cwd=os.path.dirname(copy), env=env, stdout=out,
                                     stderr=subprocess.STDOUT, start_new_session=True)
             try:
-                return measure_running(proc, t0, log)
+                result = measure_startup(proc, t0, log)
+                result.update(measure_shutdown(proc, log))
+                return result
             finally:
                 kill_group(proc)
 
@@ -301,7 +324,8 @@ def report(results, exe):
         'Memory taken %.0f s after the chat page loaded in %d runs, %.0f s after the badge page was requested'
         ' in %d runs (chat page not loaded within %.0f s).' % (SETTLE, bases.count('chat'), SETTLE,
                                                                bases.count('badge'), STEP_LIMIT),
-        '', '| Process kind | Processes (median) | Pss (median) |', '|---|---|---|']
+        '', 'Per process kind (by `--type=`; a zygote-forked process with a compositor thread counts as'
+        ' renderer):', '', '| Process kind | Processes (median) | Pss (median) |', '|---|---|---|']
     kinds = sorted({kind for m in memories if m for kind in m[1]}, key=lambda k: (k != 'main', k))
     for kind in kinds:
         split = [m[1].get(kind, (0, 0)) for m in memories if m]
