@@ -309,29 +309,43 @@ def machine_info():
                                                             first('/proc/meminfo', 'MemTotal'), os.uname().release)]
 
 
+def memory_basis(bases):
+    parts = []
+    if bases.count('chat'):
+        parts.append('%.0f s after the chat page loaded in %d of the runs' % (SETTLE, bases.count('chat')))
+    if bases.count('badge'):
+        parts.append('%.0f s after the badge page was requested in %d of the runs (the chat page did not load'
+                     ' within %.0f s)' % (SETTLE, bases.count('badge'), STEP_LIMIT))
+    return 'Memory taken ' + '; '.join(parts) + '.' if parts else 'No memory figure: no run got to the badge page.'
+
+
+def kind_table(memories):
+    snapshots = [m[1] for m in memories if m]
+    if not snapshots:
+        return []
+    lines = ['', 'Per process kind (by `--type=`; a zygote-forked process with a compositor thread counts as'
+             ' renderer):', '', '| Process kind | Processes (median) | Pss (median) |', '|---|---|---|']
+    for kind in sorted({k for s in snapshots for k in s}, key=lambda k: (k != 'main', k)):
+        split = [s.get(kind, (0, 0)) for s in snapshots]
+        lines.append('| %s | %g | %s |' % (kind, statistics.median(c for c, _ in split),
+                                           mib(statistics.median(kb for _, kb in split))))
+    return lines
+
+
 def report(results, exe):
     runs = len(results)
     memories = [r.get('memory') for r in results]
-    bases = [r['basis'] for r in results if 'basis' in r]
     lines = ['# TalvorinTool benchmark', ''] + machine_info() + [
-        'Executable: `%s`, %d runs, each a cold first start with a fresh HOME.' % (exe, runs), '',
+        'Executable: `%s`; %d run%s, each a cold first start with a fresh HOME.'
+        % (exe, runs, '' if runs == 1 else 's'), '',
         '| Figure | Median | Spread (min - max) | Runs with a value |', '|---|---|---|---|',
         stat_row('1. Process start -> start-up status request', [r.get('start') for r in results], seconds),
         stat_row('2. Process start -> chat page loaded', [r.get('chat') for r in results], seconds),
         stat_row('3. Memory, Pss of all processes', [m[0] if m else None for m in memories], mib),
         stat_row('4. SIGTERM -> process end', [r.get('exit') for r in results], seconds), '',
-        'Exit status request received: %d of %d runs.' % (sum(bool(r.get('exit_seen')) for r in results), runs),
-        'Memory taken %.0f s after the chat page loaded in %d runs, %.0f s after the badge page was requested'
-        ' in %d runs (chat page not loaded within %.0f s).' % (SETTLE, bases.count('chat'), SETTLE,
-                                                               bases.count('badge'), STEP_LIMIT),
-        '', 'Per process kind (by `--type=`; a zygote-forked process with a compositor thread counts as'
-        ' renderer):', '', '| Process kind | Processes (median) | Pss (median) |', '|---|---|---|']
-    kinds = sorted({kind for m in memories if m for kind in m[1]}, key=lambda k: (k != 'main', k))
-    for kind in kinds:
-        split = [m[1].get(kind, (0, 0)) for m in memories if m]
-        lines.append('| %s | %g | %s |' % (kind, statistics.median(c for c, _ in split),
-                                           mib(statistics.median(kb for _, kb in split))))
-    return '\n'.join(lines) + '\n'
+        'Exit status request received in %d of %d runs.' % (sum(bool(r.get('exit_seen')) for r in results), runs),
+        memory_basis([r['basis'] for r in results if 'basis' in r])]
+    return '\n'.join(lines + kind_table(memories)) + '\n'
 
 
 def main():

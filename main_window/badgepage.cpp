@@ -2,6 +2,7 @@
 
 #include "main_window/badgerules.h"
 #include "main_window/loginwindow.h"
+#include "main_window/permissions.h"
 
 #include <QPointer>
 #include <QWebEngineScript>
@@ -39,6 +40,7 @@ BadgePage::BadgePage(QWebEngineProfile *profile, ChatRouter routeChat, QObject *
     // The click is the program's, not a user's gesture: without this the
     // engine would block the chat window as a pop-up.
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    answerPermissionRequests(this);
     connect(this, &QWebEnginePage::loadFinished, this, &BadgePage::onLoadFinished);
 }
 
@@ -46,7 +48,9 @@ void BadgePage::onLoadFinished()
 {
     QPointer<BadgePage> self(this);
     runJavaScript(QString::fromLatin1(kReadBody), kWorld, [self](const QVariant &result) {
-        if (!self)
+        // A page going away answers its pending scripts with nothing, while
+        // only its base part is left; nothing readable means no click anyway.
+        if (!self || !result.isValid())
             return;
         const QVariantList values = result.toList();
         const QString readyState = values.value(0).toString();

@@ -1,5 +1,7 @@
 #include "main_window/chatpage.h"
 
+#include "main_window/permissions.h"
+
 #include <QDesktopServices>
 #include <QLoggingCategory>
 
@@ -33,6 +35,7 @@ protected:
 
 ChatPage::ChatPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
+    answerPermissionRequests(this);
 }
 
 QWebEnginePage *ChatPage::createWindow(WebWindowType)

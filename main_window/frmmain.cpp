@@ -3,7 +3,12 @@
 #include "main_window/badgepage.h"
 #include "main_window/badgerules.h"
 #include "main_window/chatpage.h"
+#include "main_window/programmessage.h"
 #include "main_window/statusrequester.h"
+#include "desktop/autostart.h"
+#include "desktop/taskbarbutton.h"
+#include "desktop/topmost.h"
+#include "desktop/trayicon.h"
 #include "settings/frmset.h"
 #include "main_window/twips.h"
 
@@ -15,10 +20,9 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QNetworkAccessManager>
-#include <QSystemTrayIcon>
 #include <QWebEnginePage>
+#include <QWebEngineNotification>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWindow>
@@ -30,7 +34,6 @@ Q_LOGGING_CATEGORY(lcWindow, "talvorin.window", QtWarningMsg)
 namespace {
 
 const char kCaption[] = "Talvorin Tool GoogleTalk";
-const char kTrayTip[] = "Talvorin Tool for GoogleTalk. Click to show or right click for menu";
 const char kMakerHomePage[] = "http://www.example.com";
 const char kCreateBadgePage[] = "http://www.google.com/talk/service/badge/New";
 
@@ -184,6 +187,12 @@ void frmMain::createBrowsers()
     m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
     WebBrowser1 = new BadgePage(m_profile, [this] { return installChatPage(); }, this);
     connect(WebBrowser1, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
+    m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
+        qCDebug(lcWindow) << "web notification" << note->title() << note->message();
+        if (m_tray)
+            m_tray->notify(note->title(), note->message());
+        note->show();
+    });
     installChatPage();
 }
 
@@ -196,6 +205,12 @@ QWebEnginePage *frmMain::installChatPage()
         m_chatPage->deleteLater();
     m_chatPage = page;
     connect(page, &QWebEnginePage::loadFinished, this, &frmMain::onChatLoaded);
+    // A chat shows a new message in its title; the owner must not miss it
+    // while the window is hidden in the notification area.
+    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
+        if (!isVisible() && m_tray && !title.isEmpty())
+            m_tray->notify(windowTitle(), title);
+    });
     return page;
 }
 
@@ -213,12 +228,8 @@ void frmMain::contacteaza()
 
 void frmMain::showLoginMessage()
 {
-    // Not modal from inside the engine's request: the window opens meanwhile.
-    auto *box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("TalvorinTool"),
-                                QStringLiteral("Login into your account and click RELOAD in the appliction!"),
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    showProgramMessage(this,
+                       QStringLiteral("Login into your account and click RELOAD in the appliction!"));
 }
 
 void frmMain::mnuSetings_Click()
@@ -243,9 +254,11 @@ void frmMain::load()
     createBrowsers();
     webChat->stop();
 
-    m_tray = new QSystemTrayIcon(windowIcon(), this);
-    m_tray->setObjectName(QStringLiteral("TrayIcon"));
-    m_tray->setToolTip(QString::fromLatin1(kTrayTip));
+    m_tray = new TrayIcon(windowIcon(), mnutray, this);
+    connect(m_tray, &TrayIcon::restoreRequested, this, [this] { restoreWindow(Qt::WindowNoState); });
+    connect(m_tray, &TrayIcon::doubleClicked, this, [this] {
+        showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
+    });
     m_tray->show();
 
     if (BadgeLink.isEmpty()) {
@@ -272,7 +285,7 @@ void frmMain::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     // Minimized lives only in the notification area. Queued: showMinimized()
     // makes the window visible after announcing the new state.
-    if (event->type() == QEvent::WindowStateChange && isMinimized())
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon::isAvailable())
         QMetaObject::invokeMethod(
                 this, [this] { if (isMinimized()) hide(); }, Qt::QueuedConnection);
 }
@@ -293,13 +306,19 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize)
         placeChat();
+    if (watched == windowHandle() && event->type() == QEvent::Expose && m_taskbarStatePending
+        && windowHandle()->isExposed()) {
+        m_taskbarStatePending = false;
+        setShowsInTaskbar(this, mnuShow->isChecked());
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
 void frmMain::Form_Resize()
 {
     if (isMinimized()) {
-        hide();
+        if (TrayIcon::isAvailable())
+            hide();
         return;
     }
     if (!isVisible())
@@ -318,6 +337,13 @@ void frmMain::placeChat()
 
 void frmMain::hideInTray()
 {
+    if (!TrayIcon::isAvailable()) {
+        // Without a notification area a hidden window would be lost for good:
+        // it stays minimized, with a taskbar button to come back by.
+        setShowsInTaskbar(this, true);
+        showMinimized();
+        return;
+    }
     hide();
     setWindowState(Qt::WindowMinimized);
 }
@@ -372,7 +398,7 @@ void frmMain::Form_Unload()
         WebBrowser1->triggerAction(QWebEnginePage::Stop);
     webChat->stop();
     if (m_tray)
-        m_tray->hide();
+        m_tray->remove();
     writeSettings();
     emit unloaded();
 }
@@ -401,22 +427,36 @@ void frmMain::mnuShow_Click()
 // QAction has flipped the check mark already when these run.
 void frmMain::onTopToggled(bool checked)
 {
-    if (QWindow *window = windowHandle())
-        window->setFlag(Qt::WindowStaysOnTopHint, checked);
-    else
-        setWindowFlag(Qt::WindowStaysOnTopHint, checked);
+    setTopMost(this, checked);
     mnuTrayTop->setChecked(checked);
     writeSettings();
 }
 
 void frmMain::onShowInTaskbarToggled(bool checked)
 {
+    setShowsInTaskbar(this, checked);
+    // The toggle shows the window, even from the notification area, and
+    // leaves its state as it is.
+    if (!isVisible())
+        show();
     mnutraytask->setChecked(checked);
     writeSettings();
 }
 
 void frmMain::onStartToggled(bool checked)
 {
+    QString error;
+    const bool done = checked ? addToStartup(&error) : removeFromStartup(&error);
+    if (!done) {
+        // The check marks claim only what will happen at the next login.
+        mnuStart->setChecked(!checked);
+        mnuTrayStart->setChecked(!checked);
+        showProgramMessage(this, checked ? QStringLiteral("TalvorinTool cannot be set to start "
+                                                          "at login.\n%1").arg(error)
+                                         : QStringLiteral("TalvorinTool cannot be kept from "
+                                                          "starting at login.\n%1").arg(error));
+        return;
+    }
     mnuTrayStart->setChecked(checked);
     writeSettings();
 }
@@ -547,6 +587,15 @@ void frmMain::applyWantedOuterSize()
 
 void frmMain::showEvent(QShowEvent *event)
 {
+    // Before the window is mapped, for the window manager to read at the map;
+    // once more when it is on screen, in case the manager was still clearing
+    // the state of the window's last hiding.
+    setShowsInTaskbar(this, mnuShow->isChecked());
+    if (QWindow *window = windowHandle()) {
+        window->removeEventFilter(this);
+        window->installEventFilter(this);
+    }
+    m_taskbarStatePending = true;
     QMainWindow::showEvent(event);
     if (m_wantedOuterWidth || m_wantedOuterHeight) {
         QTimer::singleShot(kFrameWaitMs, this, [this] {

@@ -11,12 +11,12 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QNetworkAccessManager;
-class QSystemTrayIcon;
 class QWebEnginePage;
 class BadgePage;
 class QWebEngineProfile;
 class QWebEngineView;
 class StatusRequester;
+class TrayIcon;
 
 // The main window. It shows the chat in webChat, loads the badge page unseen
 // in WebBrowser1, and tells the owner's site through webStart and webClose
@@ -109,6 +109,7 @@ private:
     bool m_sessionEnding = false;
     bool m_unloaded = false;
     bool ExitRequested = false;
+    bool m_taskbarStatePending = false;
 
     QString BadgeLink;
     QString LinkStart;
@@ -155,5 +156,5 @@ private:
     QNetworkAccessManager *m_network = nullptr;
     StatusRequester *webStart = nullptr;
     StatusRequester *webClose = nullptr;
-    QSystemTrayIcon *m_tray = nullptr;
+    TrayIcon *m_tray = nullptr;
 };

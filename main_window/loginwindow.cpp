@@ -1,12 +1,16 @@
 #include "main_window/loginwindow.h"
 
+#include "main_window/permissions.h"
+
 #include <QWebEnginePage>
 
 LoginWindow::LoginWindow(QWebEngineProfile *profile)
 {
     setObjectName(QStringLiteral("LoginWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setPage(new QWebEnginePage(profile, this));
+    auto *page = new QWebEnginePage(profile, this);
+    answerPermissionRequests(page);
+    setPage(page);
     connect(this, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
     resize(800, 600);
 }

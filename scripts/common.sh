@@ -4,10 +4,11 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
-BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-webengine-dev)
-# A virtual X display with software GL, for running the program and its tests
-# without a screen.
-DISPLAY_PACKAGES=(xvfb xauth x11-utils libgl1-mesa-dri fonts-dejavu-core)
+BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev
+    libxcb1-dev)
+# A virtual desktop: an X display with software GL, a window manager and a
+# notification area, for running the program and its tests without a screen.
+DISPLAY_PACKAGES=(xvfb xauth x11-utils libgl1-mesa-dri fonts-dejavu-core openbox trayer)
 
 # Installs whichever of the named Debian packages are missing.
 ensure_packages() {
@@ -45,4 +46,39 @@ allow_root_browser() {
     if [ "$(id -u)" -eq 0 ] && [ -z "${QTWEBENGINE_DISABLE_SANDBOX:-}" ]; then
         export QTWEBENGINE_DISABLE_SANDBOX=1
     fi
+}
+
+# Runs a command on a desktop of its own: Xvfb, openbox (an EWMH window
+# manager) and trayer (an XEmbed notification area), all ended afterwards.
+run_on_virtual_desktop() {
+    local fifo pids=() display status
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    pids+=($!)
+    read -r -t 20 display <"$fifo" || { echo "Xvfb did not start" >&2; rm -f "$fifo"; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+    # No session bus: the notification area is the X11 one, not D-Bus.
+    unset DBUS_SESSION_BUS_ADDRESS
+    openbox >/dev/null 2>&1 &
+    pids+=($!)
+    local i
+    for i in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+        --transparent false >/dev/null 2>&1 &
+    pids+=($!)
+    for i in $(seq 100); do
+        xprop -root 2>/dev/null | grep -q '_NET_SYSTEM_TRAY' && break
+        xwininfo -root -tree 2>/dev/null | grep -qi 'panel' && break
+        sleep 0.1
+    done
+    status=0
+    "$@" || status=$?
+    kill "${pids[@]}" 2>/dev/null
+    wait "${pids[@]}" 2>/dev/null
+    return $status
 }

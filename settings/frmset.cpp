@@ -1,10 +1,10 @@
 #include "settings/frmset.h"
 
+#include "main_window/programmessage.h"
 #include "main_window/twips.h"
 #include "settings/settingsformat.h"
 
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -90,9 +90,7 @@ void frmSet::cmdSave_Click()
     // A line break typed or pasted into a box is never part of a link.
     const QString badge = withoutLineBreaks(txtBadge->toPlainText());
     if (badge.isEmpty()) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("TalvorinTool"),
-                        QStringLiteral("You have to enter badge link"), QMessageBox::Ok, this);
-        box.exec();
+        showProgramMessage(this, QStringLiteral("You have to enter badge link"));
         return;
     }
     emit linksChanged(badge, withoutLineBreaks(txtLinkStart->toPlainText()),

@@ -73,7 +73,7 @@ void TestFrmSet::emptyBadgeLinkIsRefused()
     box("txtBadge")->setPlainText(badge);
     box("txtLinkStart")->setPlainText(QStringLiteral("http://site/new"));
     clickChange();
-    QCOMPARE(boxes.seen(), QStringList {QStringLiteral("TalvorinTool: You have to enter badge link")});
+    QTRY_COMPARE(boxes.seen(), QStringList {QStringLiteral("TalvorinTool: You have to enter badge link")});
     QCOMPARE(m_changed->count(), 0);
     // The dialog stays open with what was typed.
     QVERIFY(m_dialog->isVisible());

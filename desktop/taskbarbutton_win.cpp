@@ -1,0 +1,21 @@
+#include "desktop/taskbarbutton.h"
+
+#include <QWidget>
+
+#include <windows.h>
+
+void setShowsInTaskbar(QWidget *widget, bool shows)
+{
+    const auto window = reinterpret_cast<HWND>(widget->winId());
+    LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    // A window that stands alone gets a button unless it is a tool window.
+    style = shows ? (style | WS_EX_APPWINDOW) & ~LONG_PTR(WS_EX_TOOLWINDOW)
+                  : (style & ~LONG_PTR(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
+    // The taskbar looks at the style only when the window is shown.
+    const bool visible = IsWindowVisible(window);
+    if (visible)
+        ShowWindow(window, SW_HIDE);
+    SetWindowLongPtrW(window, GWL_EXSTYLE, style);
+    if (visible)
+        ShowWindow(window, SW_SHOW);
+}

@@ -1,0 +1,87 @@
+#include "desktop/taskbarbutton.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct FreeDeleter
+{
+    void operator()(void *p) const { free(p); }
+};
+template<typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name)
+{
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, false, uint16_t(strlen(name)), name),
+            nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+bool isMapped(xcb_connection_t *connection, xcb_window_t window)
+{
+    const Reply<xcb_get_window_attributes_reply_t> reply(xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, window), nullptr));
+    return reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
+}
+
+} // namespace
+
+void setShowsInTaskbar(QWidget *widget, bool shows)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return; // not X11: no client may ask for this
+    xcb_connection_t *connection = x11->connection();
+    const auto window = xcb_window_t(widget->winId());
+    const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
+    const xcb_atom_t skipTaskbar = atom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
+    const xcb_atom_t skipPager = atom(connection, "_NET_WM_STATE_SKIP_PAGER");
+
+    if (isMapped(connection, window)) {
+        // A shown window's state belongs to the window manager: ask it.
+        xcb_client_message_event_t event = {};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = state;
+        event.data.data32[0] = shows ? 0 : 1; // _NET_WM_STATE_REMOVE / _ADD
+        event.data.data32[1] = skipTaskbar;
+        event.data.data32[2] = skipPager;
+        event.data.data32[3] = 1; // from an ordinary application
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+        xcb_send_event(connection, false, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&event));
+    } else {
+        // Before mapping, the window's own property is what the manager reads.
+        const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+                connection,
+                xcb_get_property(connection, false, window, state, XCB_ATOM_ATOM, 0, 1024),
+                nullptr));
+        std::vector<xcb_atom_t> atoms;
+        if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto *data = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
+            atoms.assign(data, data + reply->value_len);
+        }
+        atoms.erase(std::remove_if(atoms.begin(), atoms.end(),
+                                   [&](xcb_atom_t a) { return a == skipTaskbar || a == skipPager; }),
+                    atoms.end());
+        if (!shows) {
+            atoms.push_back(skipTaskbar);
+            atoms.push_back(skipPager);
+        }
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32,
+                            uint32_t(atoms.size()), atoms.data());
+    }
+    xcb_flush(connection);
+}

@@ -1,0 +1,51 @@
+#include "desktop/trayicon.h"
+
+#include "desktop/trayactions.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+TrayIcon::TrayIcon(const QIcon &icon, QMenu *menu, QObject *parent)
+    : QObject(parent), m_icon(new QSystemTrayIcon(icon, this))
+{
+    m_icon->setObjectName(QStringLiteral("TrayIcon"));
+    m_icon->setToolTip(
+            QStringLiteral("Talvorin Tool for GoogleTalk. Click to show or right click for menu"));
+    // The desktop shows the menu for the right button itself (a D-Bus tray
+    // even draws it), so Context needs no answer here.
+    m_icon->setContextMenu(menu);
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                switch (trayActionFor(reason)) {
+                case TrayAction::Restore:
+                    emit restoreRequested();
+                    break;
+                case TrayAction::DoubleClickMessage:
+                    emit doubleClicked();
+                    break;
+                case TrayAction::None:
+                    break;
+                }
+            });
+    connect(m_icon, &QSystemTrayIcon::messageClicked, this, &TrayIcon::restoreRequested);
+}
+
+void TrayIcon::show()
+{
+    m_icon->show();
+}
+
+void TrayIcon::remove()
+{
+    m_icon->hide();
+}
+
+bool TrayIcon::isAvailable()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayIcon::notify(const QString &title, const QString &text)
+{
+    m_icon->showMessage(title, text, m_icon->icon());
+}

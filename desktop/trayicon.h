@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+class QIcon;
+class QMenu;
+class QSystemTrayIcon;
+
+// The program's icon in the notification area, with its tooltip and menu.
+class TrayIcon : public QObject
+{
+    Q_OBJECT
+public:
+    TrayIcon(const QIcon &icon, QMenu *menu, QObject *parent);
+
+    void show();
+    void remove();
+
+    // Whether a notification area is there to hold the icon now; without one
+    // a hidden window could not be brought back.
+    static bool isAvailable();
+
+    // A message next to the icon; clicking it asks for the window.
+    void notify(const QString &title, const QString &text);
+
+signals:
+    void restoreRequested();
+    void doubleClicked();
+
+private:
+    QSystemTrayIcon *m_icon;
+};
