@@ -49,7 +49,8 @@ allow_root_browser() {
 }
 
 # Runs a command on a desktop of its own: Xvfb, openbox (an EWMH window
-# manager) and trayer (an XEmbed notification area), all ended afterwards.
+# manager) and trayer (an XEmbed notification area; not with
+# TALVORIN_NO_TRAY=1), all ended afterwards.
 run_on_virtual_desktop() {
     local fifo pids=() display status
     fifo=$(mktemp -u)
@@ -68,14 +69,15 @@ run_on_virtual_desktop() {
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
         sleep 0.1
     done
-    trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-        --transparent false >/dev/null 2>&1 &
-    pids+=($!)
-    for i in $(seq 100); do
-        xprop -root 2>/dev/null | grep -q '_NET_SYSTEM_TRAY' && break
-        xwininfo -root -tree 2>/dev/null | grep -qi 'panel' && break
-        sleep 0.1
-    done
+    if [ "${TALVORIN_NO_TRAY:-}" != 1 ]; then
+        trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
+            --transparent false >/dev/null 2>&1 &
+        pids+=($!)
+        for i in $(seq 100); do
+            xwininfo -root -tree 2>/dev/null | grep -q '"panel"' && break
+            sleep 0.1
+        done
+    fi
     status=0
     "$@" || status=$?
     kill "${pids[@]}" 2>/dev/null
