@@ -80,7 +80,7 @@ run_on_virtual_desktop() {
     fi
     status=0
     "$@" || status=$?
-    kill "${pids[@]}" 2>/dev/null
-    wait "${pids[@]}" 2>/dev/null
+    kill "${pids[@]}" 2>/dev/null || true
+    wait "${pids[@]}" 2>/dev/null || true
     return $status
 }
