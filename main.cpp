@@ -1,4 +1,5 @@
 #include "desktop/shutdownsignals.h"
+#include "desktop/singleinstance.h"
 #include "main_window/frmmain.h"
 #include "settings/settingsfile.h"
 
@@ -14,8 +15,15 @@ int main(int argc, char *argv[])
     // Closing the window only hides it; the program ends with Exit alone.
     app.setQuitOnLastWindowClosed(false);
 
-    frmMain window(SettingsFile::forThisProgram());
+    const SettingsFile settings = SettingsFile::forThisProgram();
+    const std::unique_ptr<SingleInstance> onlyCopy = SingleInstance::claim(settings.path());
+    if (!onlyCopy)
+        return 0; // the running copy shows its window instead
+
+    frmMain window(settings);
     app.setWindowIcon(window.windowIcon());
+    QObject::connect(onlyCopy.get(), &SingleInstance::activationRequested, &window,
+                     &frmMain::bringBack);
 
     ShutdownSignals shutdown;
     QObject::connect(&shutdown, &ShutdownSignals::shutdownRequested, &window,

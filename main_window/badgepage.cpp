@@ -2,7 +2,6 @@
 
 #include "main_window/badgerules.h"
 #include "main_window/loginwindow.h"
-#include "main_window/permissions.h"
 
 #include <QPointer>
 #include <QWebEngineScript>
@@ -31,27 +30,65 @@ const char kClickFirstAnchor[] = R"((function () {
     return false;
 })())";
 
+// How long a load or a script may go unanswered before the renderer is
+// taken for hung.
+const qint64 kHungAfterMs = 5000;
+
 } // namespace
 
-BadgePage::BadgePage(QWebEngineProfile *profile, ChatRouter routeChat, QObject *parent)
-    : QWebEnginePage(profile, parent), m_routeChat(std::move(routeChat))
+BadgePage::BadgePage(QWebEngineProfile *profile, NavigationRule allows, ChatRouter routeChat,
+                     const QString &previousHtml, QObject *parent)
+    : GuardedPage(profile, std::move(allows), parent),
+      m_routeChat(std::move(routeChat)),
+      m_badgeHtml(previousHtml)
 {
     setObjectName(QStringLiteral("WebBrowser1"));
     // The click is the program's, not a user's gesture: without this the
     // engine would block the chat window as a pop-up.
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
-    answerPermissionRequests(this);
     connect(this, &QWebEnginePage::loadFinished, this, &BadgePage::onLoadFinished);
+    connect(this, &QWebEnginePage::renderProcessTerminated, this,
+            [this](RenderProcessTerminationStatus status) {
+                m_waitingSince.invalidate();
+                if (status != NormalTerminationStatus)
+                    recoverOnce();
+            });
 }
 
-void BadgePage::onLoadFinished()
+void BadgePage::loadBadge(const QUrl &url)
 {
+    m_badgeUrl = url;
+    m_waitingSince.start();
+    load(url);
+}
+
+bool BadgePage::isResponsive() const
+{
+    return !m_waitingSince.isValid() || m_waitingSince.elapsed() < kHungAfterMs;
+}
+
+void BadgePage::recoverOnce()
+{
+    if (m_recovered || m_badgeUrl.isEmpty())
+        return;
+    m_recovered = true;
+    qCDebug(lcBadge) << "renderer gone; the badge is loaded once more";
+    // Not from inside the engine's own notice of the crash.
+    QMetaObject::invokeMethod(this, [this] { loadBadge(m_badgeUrl); }, Qt::QueuedConnection);
+}
+
+void BadgePage::onLoadFinished(bool ok)
+{
+    if (ok)
+        m_recovered = false;
+    m_waitingSince.start();
     QPointer<BadgePage> self(this);
     runJavaScript(QString::fromLatin1(kReadBody), kWorld, [self](const QVariant &result) {
         // A page going away answers its pending scripts with nothing, while
         // only its base part is left; nothing readable means no click anyway.
         if (!self || !result.isValid())
             return;
+        self->m_waitingSince.invalidate();
         const QVariantList values = result.toList();
         const QString readyState = values.value(0).toString();
         if (values.value(1).typeId() == QMetaType::QString)
@@ -77,7 +114,7 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
     if (isLoggedOut(title())) {
         // Logging in happens in that window, on the same profile, so the
         // next Reload finds the owner logged in.
-        auto *window = new LoginWindow(profile());
+        auto *window = new LoginWindow(profile(), navigationRule());
         window->show();
         emit loggedOutWindowOpened();
         return window->page();

@@ -1,30 +1,40 @@
 #pragma once
 
-#include <QLoggingCategory>
-#include <QWebEnginePage>
+#include "main_window/guardedpage.h"
 
-#include <functional>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcBadge)
 
 // The badge page, loaded unseen. Each time it completes, its body is read
 // and, when the badge allows it, its first link is clicked as a user would;
 // the chat window that this opens goes where the router sends it.
-class BadgePage : public QWebEnginePage
+class BadgePage : public GuardedPage
 {
     Q_OBJECT
 public:
     // Gives the page that is to receive the chat window.
     using ChatRouter = std::function<QWebEnginePage *()>;
 
-    BadgePage(QWebEngineProfile *profile, ChatRouter routeChat, QObject *parent);
+    BadgePage(QWebEngineProfile *profile, NavigationRule allows, ChatRouter routeChat,
+              const QString &previousHtml, QObject *parent);
 
     // The body's HTML at the last completion; it keeps the previous page's
     // when a body could not be read.
     QString badgeHtml() const { return m_badgeHtml; }
 
+    void loadBadge(const QUrl &url);
     // Clicks the first element, in document order, whose node name is "A".
     void clickFirstAnchor();
+
+    // False while a load or a script has gone unanswered for seconds: the
+    // page's renderer is hung, and only a fresh page gets anywhere.
+    bool isResponsive() const;
+
+    // After a crashed renderer the badge is loaded once more; a second crash
+    // before a load completes waits for the user's Reload.
+    void recoverOnce();
 
 signals:
     // The page asked for a window while the owner is logged out; that window
@@ -35,8 +45,11 @@ protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
 
 private:
-    void onLoadFinished();
+    void onLoadFinished(bool ok);
 
     ChatRouter m_routeChat;
     QString m_badgeHtml;
+    QUrl m_badgeUrl;
+    QElapsedTimer m_waitingSince; // valid while a load or a script is unanswered
+    bool m_recovered = false;
 };

@@ -1,6 +1,5 @@
 #include "main_window/chatpage.h"
 
-#include "main_window/permissions.h"
 
 #include <QDesktopServices>
 #include <QLoggingCategory>
@@ -33,9 +32,9 @@ protected:
 
 } // namespace
 
-ChatPage::ChatPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
+ChatPage::ChatPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent)
+    : GuardedPage(profile, std::move(allows), parent)
 {
-    answerPermissionRequests(this);
 }
 
 QWebEnginePage *ChatPage::createWindow(WebWindowType)

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QWebEnginePage>
+#include "main_window/guardedpage.h"
 
 // The page shown in webChat. Links that the chat opens in a new window (a
 // visitor's link) go to the user's own browser, never in place of the chat.
-class ChatPage : public QWebEnginePage
+class ChatPage : public GuardedPage
 {
     Q_OBJECT
 public:
-    ChatPage(QWebEngineProfile *profile, QObject *parent);
+    ChatPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent);
 
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;

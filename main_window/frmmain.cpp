@@ -185,8 +185,7 @@ void frmMain::createBrowsers()
     // One profile of the program's own, kept in the user's data directory, so
     // a login to the badge service survives restarts.
     m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
-    WebBrowser1 = new BadgePage(m_profile, [this] { return installChatPage(); }, this);
-    connect(WebBrowser1, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
+    replaceBadgePage();
     m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
         qCDebug(lcWindow) << "web notification" << note->title() << note->message();
         if (m_tray)
@@ -196,15 +195,39 @@ void frmMain::createBrowsers()
     installChatPage();
 }
 
+void frmMain::replaceBadgePage()
+{
+    BadgePage *previous = WebBrowser1;
+    WebBrowser1 = new BadgePage(
+            m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
+            [this] { return installChatPage(); }, previous ? previous->badgeHtml() : QString(),
+            this);
+    connect(WebBrowser1, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
+    if (previous)
+        previous->deleteLater();
+}
+
+bool frmMain::allowsNavigation(const QUrl &url) const
+{
+    return isNavigationAllowed(url, QUrl::fromUserInput(BadgeLink));
+}
+
 QWebEnginePage *frmMain::installChatPage()
 {
-    auto *page = new ChatPage(m_profile, webChat);
+    auto *page = new ChatPage(
+            m_profile, [this](const QUrl &url) { return allowsNavigation(url); }, webChat);
     webChat->setPage(page);
     // Later: the engine may still be inside a call of the page it replaces.
     if (m_chatPage)
         m_chatPage->deleteLater();
     m_chatPage = page;
     connect(page, &QWebEnginePage::loadFinished, this, &frmMain::onChatLoaded);
+    // The chat's renderer gone: the badge opens the chat anew, once.
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    WebBrowser1->recoverOnce();
+            });
     // A chat shows a new message in its title; the owner must not miss it
     // while the window is hidden in the notification area.
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
@@ -217,7 +240,7 @@ QWebEnginePage *frmMain::installChatPage()
 void frmMain::onChatLoaded()
 {
     if (webChat->width() < twipsToPixels(kNarrowestChatTwips, logicalDpiX()) && !BadgeLink.isEmpty())
-        WebBrowser1->load(QUrl::fromUserInput(BadgeLink));
+        WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
     Form_Resize();
 }
 
@@ -255,7 +278,7 @@ void frmMain::load()
     webChat->stop();
 
     m_tray = new TrayIcon(windowIcon(), mnutray, this);
-    connect(m_tray, &TrayIcon::restoreRequested, this, [this] { restoreWindow(Qt::WindowNoState); });
+    connect(m_tray, &TrayIcon::restoreRequested, this, &frmMain::bringBack);
     connect(m_tray, &TrayIcon::doubleClicked, this, [this] {
         showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
     });
@@ -266,7 +289,7 @@ void frmMain::load()
         return;
     }
     Frame1->hide();
-    WebBrowser1->load(QUrl::fromUserInput(BadgeLink));
+    WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
     Form_Resize();
 }
 
@@ -410,8 +433,16 @@ void frmMain::mnureload_Click()
         return;
     }
     Frame1->hide();
-    if (WebBrowser1)
-        WebBrowser1->load(QUrl::fromUserInput(BadgeLink));
+    if (!WebBrowser1)
+        return;
+    if (!WebBrowser1->isResponsive())
+        replaceBadgePage();
+    WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
+}
+
+void frmMain::bringBack()
+{
+    restoreWindow(Qt::WindowNoState);
 }
 
 void frmMain::mnutop_Click()

@@ -50,6 +50,8 @@ public slots:
     void mnureload_Click();
     void mnutop_Click();
     void mnuShow_Click();
+    // Shows the window as a click on the tray icon does.
+    void bringBack();
     // The desktop session is ending: run Exit without holding the logout up.
     void sessionEnding();
 
@@ -69,6 +71,9 @@ private:
     void createMenus();
     void createControls();
     void createBrowsers();
+    // A fresh badge page in place of the current one, whose renderer may be hung.
+    void replaceBadgePage();
+    bool allowsNavigation(const QUrl &url) const;
     // A fresh page for webChat, replacing (and releasing) the one it shows.
     QWebEnginePage *installChatPage();
     void onChatLoaded();

@@ -1,16 +1,12 @@
 #include "main_window/loginwindow.h"
 
-#include "main_window/permissions.h"
+#include "main_window/guardedpage.h"
 
-#include <QWebEnginePage>
-
-LoginWindow::LoginWindow(QWebEngineProfile *profile)
+LoginWindow::LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows)
 {
     setObjectName(QStringLiteral("LoginWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    auto *page = new QWebEnginePage(profile, this);
-    answerPermissionRequests(page);
-    setPage(page);
+    setPage(new GuardedPage(profile, std::move(allows), this));
     connect(this, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
     resize(800, 600);
 }

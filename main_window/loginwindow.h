@@ -2,6 +2,8 @@
 
 #include <QWebEngineView>
 
+#include <functional>
+
 class QWebEngineProfile;
 
 // A browser window of its own, outside the main window, for the badge
@@ -10,5 +12,5 @@ class LoginWindow : public QWebEngineView
 {
     Q_OBJECT
 public:
-    explicit LoginWindow(QWebEngineProfile *profile);
+    LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows);
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+#include <functional>
+
+// Every page of the program: it goes only where the navigation rule lets it,
+// and it gets no permission but web notifications.
+class GuardedPage : public QWebEnginePage
+{
+    Q_OBJECT
+public:
+    using NavigationRule = std::function<bool(const QUrl &)>;
+
+    GuardedPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent);
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    const NavigationRule &navigationRule() const { return m_allows; }
+
+private:
+    NavigationRule m_allows;
+};
