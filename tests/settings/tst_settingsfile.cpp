@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -53,6 +55,7 @@ private slots:
     void failedWriteLeavesThePreviousFileWhole_data();
     void failedWriteLeavesThePreviousFileWhole();
     void readOfAMissingFileIsEmpty();
+    void killedWriterLeavesOldOrNewFile();
 };
 
 void TestSettingsFile::livesBesideTheProgramWhereItCan()
@@ -138,5 +141,41 @@ void TestSettingsFile::readOfAMissingFileIsEmpty()
     QVERIFY(SettingsFile(dir.filePath(QStringLiteral("talvorin.ini"))).read().isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestSettingsFile)
+void TestSettingsFile::killedWriterLeavesOldOrNewFile()
+{
+    // Two states a writer saves in turn, large enough that a write takes a while.
+    const QByteArray a = "[badgelink]=a\r\n" + QByteArray(2 << 20, 'a');
+    const QByteArray b = "[badgelink]=b\r\n" + QByteArray(3 << 20, 'b');
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("talvorin.ini"));
+    QVERIFY(SettingsFile(path).write(a));
+    QRandomGenerator random(7);
+    for (int round = 0; round < 12; ++round) {
+        QProcess writer;
+        writer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-loop"), path});
+        QVERIFY(writer.waitForStarted());
+        QTest::qWait(50 + int(random.bounded(150)));
+        writer.kill(); // SIGKILL, wherever the writer is
+        QVERIFY(writer.waitForFinished());
+        const QByteArray now = contents(path);
+        QVERIFY2(now == a || now == b, qPrintable(QStringLiteral("round %1: %2 bytes").arg(round).arg(now.size())));
+    }
+}
+
+// With --write-loop PATH the program saves two states in turn until killed.
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--write-loop") == 0) {
+        const SettingsFile file(QString::fromLocal8Bit(argv[2]));
+        const QByteArray a = "[badgelink]=a\r\n" + QByteArray(2 << 20, 'a');
+        const QByteArray b = "[badgelink]=b\r\n" + QByteArray(3 << 20, 'b');
+        for (;;) {
+            file.write(b);
+            file.write(a);
+        }
+    }
+    TestSettingsFile test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_settingsfile.moc"

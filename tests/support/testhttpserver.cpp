@@ -1,6 +1,7 @@
 #include "support/testhttpserver.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
 {
@@ -50,6 +51,13 @@ void TestHttpServer::setSilent(const QByteArray &path)
     m_pages.insert(path, page);
 }
 
+void TestHttpServer::setDripping(const QByteArray &path)
+{
+    Page page;
+    page.dripping = true;
+    m_pages.insert(path, page);
+}
+
 qint64 TestHttpServer::firstRequestAt(const QByteArray &path) const
 {
     return m_firstAt.value(path, -1);
@@ -79,6 +87,13 @@ void TestHttpServer::serve(QTcpSocket *socket)
     }
     if (page.silent)
         return;
+    if (page.dripping) {
+        socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n");
+        auto *drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket] { socket->write("."); });
+        drip->start(1000);
+        return;
+    }
     QByteArray reply = "HTTP/1.0 " + QByteArray::number(page.status) + " X\r\n";
     if (!page.location.isEmpty())
         reply += "Location: " + page.location + "\r\n";

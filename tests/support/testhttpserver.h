@@ -23,6 +23,8 @@ public:
     void setRedirect(const QByteArray &path, const QByteArray &location);
     // Accepts the request and then never answers.
     void setSilent(const QByteArray &path);
+    // Answers one byte a second, for ever.
+    void setDripping(const QByteArray &path);
 
     // Paths in the order they were asked for, query included.
     QList<QByteArray> requests() const { return m_requests; }
@@ -41,6 +43,7 @@ private:
         QByteArray body;
         QByteArray location;
         bool silent = false;
+        bool dripping = false;
     };
 
     void serve(QTcpSocket *socket);
