@@ -6,6 +6,8 @@ BUILD="$ROOT/build"
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev
     libxcb1-dev)
+# Checking the installed files and building the Debian package.
+PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils appstream)
 # A virtual desktop: an X display with software GL, a window manager and a
 # notification area, for running the program and its tests without a screen.
 DISPLAY_PACKAGES=(xvfb xauth x11-utils libgl1-mesa-dri fonts-dejavu-core openbox trayer)

@@ -9,19 +9,21 @@
 
 SettingsFile::SettingsFile(const QString &path) : m_path(path) {}
 
-QString SettingsFile::locate(const QString &programDir, const QString &configDir)
+QString SettingsFile::locate(const QString &programDir, const QString &configDir,
+                            bool installedCopy)
 {
     const QString beside = QDir(programDir).filePath(QString::fromLatin1(fileName));
-    if (QFileInfo::exists(beside) || QFileInfo(programDir).isWritable())
+    if (!installedCopy && (QFileInfo::exists(beside) || QFileInfo(programDir).isWritable()))
         return beside;
     return QDir(configDir).filePath(QString::fromLatin1(fileName));
 }
 
 SettingsFile SettingsFile::forThisProgram()
 {
-    return SettingsFile(
-            locate(QCoreApplication::applicationDirPath(),
-                   QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return SettingsFile(locate(programDir,
+                               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+                               QDir(programDir) == QDir(QStringLiteral(TALVORIN_INSTALLED_BINDIR))));
 }
 
 QByteArray SettingsFile::read() const

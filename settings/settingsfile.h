@@ -12,8 +12,10 @@ public:
     explicit SettingsFile(const QString &path);
 
     // Beside the program when its directory is writable or already holds the
-    // file; otherwise (an installed copy) in the user's configuration directory.
-    static QString locate(const QString &programDir, const QString &configDir);
+    // file; otherwise, and always for a copy installed in the system's program
+    // directory, in the user's configuration directory.
+    static QString locate(const QString &programDir, const QString &configDir,
+                          bool installedCopy = false);
     // The same for the running program.
     static SettingsFile forThisProgram();
 

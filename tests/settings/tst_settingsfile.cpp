@@ -71,6 +71,10 @@ void TestSettingsFile::livesBesideTheProgramWhereItCan()
              program.filePath(QStringLiteral("talvorin.ini")));
     QFile::setPermissions(program.path(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    // A copy installed with the system keeps its settings with the user.
+    QCOMPARE(SettingsFile::locate(program.path(), config.path(), true),
+             config.filePath(QStringLiteral("talvorin.ini")));
 }
 
 void TestSettingsFile::movesToTheConfigDirectoryOfAnInstalledCopy()
