@@ -114,7 +114,7 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
     if (isLoggedOut(title())) {
         // Logging in happens in that window, on the same profile, so the
         // next Reload finds the owner logged in.
-        auto *window = new LoginWindow(profile(), navigationRule());
+        auto *window = new LoginWindow(profile(), navigationRule(), qobject_cast<QWidget *>(parent()));
         window->show();
         emit loggedOutWindowOpened();
         return window->page();

@@ -3,6 +3,7 @@
 #include "main_window/badgepage.h"
 #include "main_window/badgerules.h"
 #include "main_window/chatpage.h"
+#include "main_window/loginwindow.h"
 #include "main_window/programmessage.h"
 #include "main_window/statusrequester.h"
 #include "desktop/autostart.h"
@@ -93,6 +94,7 @@ frmMain::~frmMain()
     // The pages must go before the profile they live in.
     delete webChat;
     delete WebBrowser1;
+    qDeleteAll(findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
 }
 
 void frmMain::createMenus()

@@ -12,5 +12,8 @@ class LoginWindow : public QWebEngineView
 {
     Q_OBJECT
 public:
-    LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows);
+    // A window of its own even with a parent, which only keeps it from
+    // outliving the program's browser profile.
+    LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows,
+                QWidget *parent);
 };
