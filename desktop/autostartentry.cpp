@@ -26,11 +26,20 @@ QString escapedValue(const QString &value)
     QString escaped;
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case u'\\': escaped += QStringLiteral("\\\\"); break;
-        case u'\n': escaped += QStringLiteral("\\n"); break;
-        case u'\t': escaped += QStringLiteral("\\t"); break;
-        case u'\r': escaped += QStringLiteral("\\r"); break;
-        default: escaped += c;
+        case u'\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        case u'\t':
+            escaped += QStringLiteral("\\t");
+            break;
+        case u'\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;

@@ -9,8 +9,7 @@ class QSocketNotifier;
 // arrive here as one signal on the user-interface thread, where the program
 // runs its ordinary Exit. (On Windows the session's end reaches the program
 // through the window system itself, so there is nothing to catch.)
-class ShutdownSignals : public QObject
-{
+class ShutdownSignals : public QObject {
     Q_OBJECT
 public:
     explicit ShutdownSignals(QObject *parent = nullptr);

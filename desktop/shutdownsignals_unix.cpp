@@ -14,8 +14,8 @@ namespace {
 
 // A signal handler may do next to nothing; it writes the signal's number to a
 // socket that the event loop watches (the self-pipe pattern).
-int g_pipe[2] = {-1, -1};
-const int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+int g_pipe[2] = { -1, -1 };
+const int kSignals[] = { SIGTERM, SIGINT, SIGHUP };
 
 extern "C" void onSignal(int number)
 {

@@ -22,9 +22,8 @@ QString keyFor(const QString &settingsPath)
 {
     const QByteArray path = QFileInfo(settingsPath).absoluteFilePath().toUtf8();
     return QStringLiteral("TalvorinTool-")
-            + QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1)
-                                          .toHex()
-                                          .left(16));
+            + QString::fromLatin1(
+                    QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex().left(16));
 }
 
 QString lockDirectory()

@@ -12,8 +12,7 @@ class QLockFile;
 // first one to show its window and then ends, before it has sent anything or
 // put up a second tray icon. A lock left by a killed copy is stale (its
 // process is gone) and is taken over.
-class SingleInstance : public QObject
-{
+class SingleInstance : public QObject {
     Q_OBJECT
 public:
     // The first copy's claim, or null when another copy runs (and has been

@@ -7,7 +7,7 @@ TrayAction trayActionFor(QSystemTrayIcon::ActivationReason reason)
         return TrayAction::Restore;
     case QSystemTrayIcon::DoubleClick:
         return TrayAction::DoubleClickMessage;
-    case QSystemTrayIcon::Context:     // the menu, shown by the desktop
+    case QSystemTrayIcon::Context: // the menu, shown by the desktop
     case QSystemTrayIcon::MiddleClick:
     case QSystemTrayIcon::Unknown:
         break;

@@ -7,8 +7,7 @@ class QMenu;
 class QSystemTrayIcon;
 
 // The program's icon in the notification area, with its tooltip and menu.
-class TrayIcon : public QObject
-{
+class TrayIcon : public QObject {
     Q_OBJECT
 public:
     TrayIcon(const QIcon &icon, QMenu *menu, QObject *parent);

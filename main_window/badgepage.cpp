@@ -74,7 +74,8 @@ void BadgePage::recoverOnce()
     m_recovered = true;
     qCDebug(lcBadge) << "renderer gone; the badge is loaded once more";
     // Not from inside the engine's own notice of the crash.
-    QMetaObject::invokeMethod(this, [this] { loadBadge(m_badgeUrl); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+            this, [this] { loadBadge(m_badgeUrl); }, Qt::QueuedConnection);
 }
 
 void BadgePage::onLoadFinished(bool ok)
@@ -114,7 +115,8 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
     if (isLoggedOut(title())) {
         // Logging in happens in that window, on the same profile, so the
         // next Reload finds the owner logged in.
-        auto *window = new LoginWindow(profile(), navigationRule(), qobject_cast<QWidget *>(parent()));
+        auto *window =
+                new LoginWindow(profile(), navigationRule(), qobject_cast<QWidget *>(parent()));
         window->show();
         emit loggedOutWindowOpened();
         return window->page();

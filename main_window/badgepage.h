@@ -10,8 +10,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcBadge)
 // The badge page, loaded unseen. Each time it completes, its body is read
 // and, when the badge allows it, its first link is clicked as a user would;
 // the chat window that this opens goes where the router sends it.
-class BadgePage : public GuardedPage
-{
+class BadgePage : public GuardedPage {
     Q_OBJECT
 public:
     // Gives the page that is to receive the chat window.

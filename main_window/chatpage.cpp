@@ -1,6 +1,5 @@
 #include "main_window/chatpage.h"
 
-
 #include <QDesktopServices>
 #include <QLoggingCategory>
 
@@ -10,11 +9,9 @@ namespace {
 
 // Stands in for the new window just long enough to learn its address, hands
 // that to the user's browser and goes.
-class ExternalLinkPage : public QWebEnginePage
-{
+class ExternalLinkPage : public QWebEnginePage {
 public:
-    ExternalLinkPage(QWebEngineProfile *profile, QObject *parent)
-        : QWebEnginePage(profile, parent)
+    ExternalLinkPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
     {
     }
 

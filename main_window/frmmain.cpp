@@ -1,20 +1,19 @@
 #include "main_window/frmmain.h"
 
+#include "desktop/autostart.h"
+#include "desktop/taskbarbutton.h"
+#include "desktop/topmost.h"
+#include "desktop/trayicon.h"
 #include "main_window/badgepage.h"
 #include "main_window/badgerules.h"
 #include "main_window/chatpage.h"
 #include "main_window/loginwindow.h"
 #include "main_window/programmessage.h"
 #include "main_window/statusrequester.h"
-#include "desktop/autostart.h"
-#include "desktop/taskbarbutton.h"
-#include "desktop/topmost.h"
-#include "desktop/trayicon.h"
-#include "settings/frmset.h"
 #include "main_window/twips.h"
+#include "settings/frmset.h"
 
 #include <QCloseEvent>
-#include <QShowEvent>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QLabel>
@@ -22,8 +21,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkAccessManager>
-#include <QWebEnginePage>
+#include <QShowEvent>
 #include <QWebEngineNotification>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <QWindow>
@@ -241,7 +241,8 @@ QWebEnginePage *frmMain::installChatPage()
 
 void frmMain::onChatLoaded()
 {
-    if (webChat->width() < twipsToPixels(kNarrowestChatTwips, logicalDpiX()) && !BadgeLink.isEmpty())
+    if (webChat->width() < twipsToPixels(kNarrowestChatTwips, logicalDpiX())
+        && !BadgeLink.isEmpty())
         WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
     Form_Resize();
 }
@@ -253,8 +254,8 @@ void frmMain::contacteaza()
 
 void frmMain::showLoginMessage()
 {
-    showProgramMessage(this,
-                       QStringLiteral("Login into your account and click RELOAD in the appliction!"));
+    showProgramMessage(
+            this, QStringLiteral("Login into your account and click RELOAD in the appliction!"));
 }
 
 void frmMain::mnuSetings_Click()
@@ -308,11 +309,28 @@ void frmMain::closeEvent(QCloseEvent *event)
 void frmMain::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    // Minimized lives only in the notification area. Queued: showMinimized()
-    // makes the window visible after announcing the new state.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon::isAvailable())
-        QMetaObject::invokeMethod(
-                this, [this] { if (isMinimized()) hide(); }, Qt::QueuedConnection);
+    // Minimized lives only in the notification area. Only a window on screen
+    // is minimized by the user: a window being shown again can still hear of
+    // its old iconic state. Queued: showMinimized() makes the window visible
+    // after announcing the new state.
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || !TrayIcon::isAvailable())
+        return;
+    if (windowHandle() && windowHandle()->isExposed()) {
+        QMetaObject::invokeMethod(this, &frmMain::hideIfMinimized, Qt::QueuedConnection);
+    } else if (m_restoring) {
+        // The manager still iconifies the window it is asked to show (it
+        // heard of its old minimized state late): ask once more.
+        m_restoring = false;
+        QMetaObject::invokeMethod(this, &QWidget::showNormal, Qt::QueuedConnection);
+    }
+}
+
+void frmMain::hideIfMinimized()
+{
+    if (!isMinimized())
+        return;
+    qCDebug(lcWindow) << "minimized: hidden in the notification area";
+    hide();
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -334,6 +352,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (watched == windowHandle() && event->type() == QEvent::Expose && m_taskbarStatePending
         && windowHandle()->isExposed()) {
         m_taskbarStatePending = false;
+        m_restoring = false;
         setShowsInTaskbar(this, mnuShow->isChecked());
     }
     return QMainWindow::eventFilter(watched, event);
@@ -375,6 +394,8 @@ void frmMain::hideInTray()
 
 void frmMain::restoreWindow(Qt::WindowState state)
 {
+    qCDebug(lcWindow) << "restored to" << state;
+    m_restoring = true;
     setWindowState(state);
     show();
     bringToFront();
@@ -484,10 +505,10 @@ void frmMain::onStartToggled(bool checked)
         // The check marks claim only what will happen at the next login.
         mnuStart->setChecked(!checked);
         mnuTrayStart->setChecked(!checked);
-        showProgramMessage(this, checked ? QStringLiteral("TalvorinTool cannot be set to start "
-                                                          "at login.\n%1").arg(error)
-                                         : QStringLiteral("TalvorinTool cannot be kept from "
-                                                          "starting at login.\n%1").arg(error));
+        const QString what = checked
+                ? QStringLiteral("TalvorinTool cannot be set to start at login.")
+                : QStringLiteral("TalvorinTool cannot be kept from starting at login.");
+        showProgramMessage(this, what + u'\n' + error);
         return;
     }
     mnuTrayStart->setChecked(checked);
@@ -540,8 +561,8 @@ SettingsState frmMain::currentState() const
     state.startWithWindows = mnuStart->isChecked();
     state.hasSize = !isMinimized() && !isMaximized();
     const QRect frame = frameGeometry();
-    state.width = pixelsToTwips(m_wantedOuterWidth ? m_wantedOuterWidth : frame.width(),
-                                logicalDpiX());
+    state.width =
+            pixelsToTwips(m_wantedOuterWidth ? m_wantedOuterWidth : frame.width(), logicalDpiX());
     state.height = pixelsToTwips(m_wantedOuterHeight ? m_wantedOuterHeight : frame.height(),
                                  logicalDpiY());
     return state;
@@ -609,8 +630,7 @@ void frmMain::applyWantedOuterSize()
     if (isVisible() && !framed)
         return;
     const int width = m_wantedOuterWidth ? m_wantedOuterWidth - frame.width() : this->width();
-    const int height =
-            m_wantedOuterHeight ? m_wantedOuterHeight - frame.height() : this->height();
+    const int height = m_wantedOuterHeight ? m_wantedOuterHeight - frame.height() : this->height();
     if (framed) {
         m_wantedOuterWidth = 0;
         m_wantedOuterHeight = 0;

@@ -22,8 +22,7 @@ class TrayIcon;
 // in WebBrowser1, and tells the owner's site through webStart and webClose
 // when the owner comes and goes. Closing it only hides it; only Exit ends the
 // program.
-class frmMain : public QMainWindow, private SettingsTarget
-{
+class frmMain : public QMainWindow, private SettingsTarget {
     Q_OBJECT
 public:
     explicit frmMain(const SettingsFile &settingsFile, QWidget *parent = nullptr);
@@ -89,6 +88,7 @@ private:
     void restoreWindow(Qt::WindowState state);
     void bringToFront();
     void hideInTray();
+    void hideIfMinimized();
 
     void readSettings();
     void writeSettings();
@@ -115,6 +115,7 @@ private:
     bool m_unloaded = false;
     bool ExitRequested = false;
     bool m_taskbarStatePending = false;
+    bool m_restoring = false; // shown again, not yet on screen
 
     QString BadgeLink;
     QString LinkStart;

@@ -6,8 +6,7 @@
 
 // Every page of the program: it goes only where the navigation rule lets it,
 // and it gets no permission but web notifications.
-class GuardedPage : public QWebEnginePage
-{
+class GuardedPage : public QWebEnginePage {
     Q_OBJECT
 public:
     using NavigationRule = std::function<bool(const QUrl &)>;

@@ -8,8 +8,7 @@ class QWebEngineProfile;
 
 // A browser window of its own, outside the main window, for the badge
 // service's pages while the owner is logged out. It goes when it is closed.
-class LoginWindow : public QWebEngineView
-{
+class LoginWindow : public QWebEngineView {
     Q_OBJECT
 public:
     // A window of its own even with a parent, which only keeps it from

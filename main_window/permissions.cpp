@@ -11,8 +11,9 @@ void answerPermissionRequests(QWebEnginePage *page)
                      [page](const QUrl &origin, QWebEnginePage::Feature feature) {
                          const bool granted = feature == QWebEnginePage::Notifications;
                          qCDebug(lcPermissions) << origin << feature << granted;
-                         page->setFeaturePermission(origin, feature,
-                                                    granted ? QWebEnginePage::PermissionGrantedByUser
-                                                            : QWebEnginePage::PermissionDeniedByUser);
+                         page->setFeaturePermission(
+                                 origin, feature,
+                                 granted ? QWebEnginePage::PermissionGrantedByUser
+                                         : QWebEnginePage::PermissionDeniedByUser);
                      });
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QObject>
 #include <QLoggingCategory>
+#include <QObject>
 #include <QUrl>
 
 class QNetworkAccessManager;
@@ -11,8 +11,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcStatus)
 // Opens a status link of the owner's site (a script that changes the status
 // shown there) and forgets the answer: the site only needs to receive the
 // request. Redirects are followed; file:// links work too.
-class StatusRequester : public QObject
-{
+class StatusRequester : public QObject {
     Q_OBJECT
 public:
     StatusRequester(QNetworkAccessManager *network, const QString &name, QObject *parent);

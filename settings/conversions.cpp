@@ -44,17 +44,15 @@ constexpr int kMaxSignificantDigits = 800;
 // Saturating, so an absurd exponent cannot overflow an int.
 constexpr int kExponentLimit = 1000000;
 
-struct NumberScan
-{
+struct NumberScan {
     double value = 0;
-    qsizetype end = 0;      // just past the last character that belongs to the number
+    qsizetype end = 0; // just past the last character that belongs to the number
     bool hasDigits = false; // a sign or "&H" alone is no number
 };
 
 // The significant digits of a decimal number, leading zeros dropped. Kept on
 // the stack: sizes are read for every line of a file.
-struct Digits
-{
+struct Digits {
     char text[kMaxSignificantDigits + 1];
     int size = 0;
 };
@@ -196,7 +194,9 @@ NumberScan scanNumber(QStringView text, bool lenient)
 
 QStringView trimmed(QStringView text, bool alsoTabs)
 {
-    auto isBlank = [alsoTabs](QChar c) { return c == u' ' || (alsoTabs && c == u'\t'); };
+    auto isBlank = [alsoTabs](QChar c) {
+        return c == u' ' || (alsoTabs && c == u'\t');
+    };
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isBlank(text[begin]))
@@ -239,8 +239,8 @@ QString formatSize(float value)
 
     // Seven significant digits, correctly rounded from the float's exact value.
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, exact,
-                                      std::chars_format::scientific, 6);
+    const auto result =
+            std::to_chars(buffer, buffer + sizeof buffer, exact, std::chars_format::scientific, 6);
     const std::string_view scientific(buffer, std::size_t(result.ptr - buffer));
     const std::size_t ePos = scientific.find('e');
 

@@ -34,8 +34,9 @@ QLabel *caption(const char *name, const char *text, QWidget *parent)
 
 frmSet::frmSet(const QString &badgeLink, const QString &linkStart, const QString &linkClose,
                QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                              | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                      | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmSet"));
     setWindowTitle(QStringLiteral("Link Address Settings"));

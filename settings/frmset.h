@@ -8,8 +8,7 @@ class QPushButton;
 
 // "Link Address Settings": the three links, edited and stored with "Change".
 // Closing the dialog any other way stores nothing.
-class frmSet : public QDialog
-{
+class frmSet : public QDialog {
     Q_OBJECT
 public:
     frmSet(const QString &badgeLink, const QString &linkStart, const QString &linkClose,
@@ -18,8 +17,7 @@ public:
 signals:
     // "Change" was pressed with a badge link; line breaks are already gone.
     // Emitted while the dialog is still open, which closes afterwards.
-    void linksChanged(const QString &badgeLink, const QString &linkStart,
-                      const QString &linkClose);
+    void linksChanged(const QString &badgeLink, const QString &linkStart, const QString &linkClose);
 
 private:
     void cmdSave_Click();

@@ -7,10 +7,12 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-SettingsFile::SettingsFile(const QString &path) : m_path(path) {}
+SettingsFile::SettingsFile(const QString &path) : m_path(path)
+{
+}
 
 QString SettingsFile::locate(const QString &programDir, const QString &configDir,
-                            bool installedCopy)
+                             bool installedCopy)
 {
     const QString beside = QDir(programDir).filePath(QString::fromLatin1(fileName));
     if (!installedCopy && (QFileInfo::exists(beside) || QFileInfo(programDir).isWritable()))
@@ -21,9 +23,9 @@ QString SettingsFile::locate(const QString &programDir, const QString &configDir
 SettingsFile SettingsFile::forThisProgram()
 {
     const QString programDir = QCoreApplication::applicationDirPath();
-    return SettingsFile(locate(programDir,
-                               QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
-                               QDir(programDir) == QDir(QStringLiteral(TALVORIN_INSTALLED_BINDIR))));
+    return SettingsFile(
+            locate(programDir, QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation),
+                   QDir(programDir) == QDir(QStringLiteral(TALVORIN_INSTALLED_BINDIR))));
 }
 
 QByteArray SettingsFile::read() const
@@ -47,8 +49,7 @@ bool SettingsFile::write(const QByteArray &bytes, QString *error) const
     // buffered short write on a full disk is not reported by commit().
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-        || file.write(bytes) != bytes.size()
-        || !file.commit()) {
+        || file.write(bytes) != bytes.size() || !file.commit()) {
         if (error)
             *error = file.errorString();
         return false;

@@ -4,8 +4,7 @@
 #include <QString>
 
 // Where talvorin.ini lives, and reading and writing it whole.
-class SettingsFile
-{
+class SettingsFile {
 public:
     static constexpr const char *fileName = "talvorin.ini";
 

@@ -10,8 +10,17 @@ namespace {
 
 // The order matters: when a line holds several tags, the first of this list
 // that occurs decides what the line sets.
-enum TagIndex { BadgeTag, StartTag, CloseTag, OnTopTag, TaskbarTag, StartWinTag, HeightTag, WidthTag,
-                TagCount };
+enum TagIndex {
+    BadgeTag,
+    StartTag,
+    CloseTag,
+    OnTopTag,
+    TaskbarTag,
+    StartWinTag,
+    HeightTag,
+    WidthTag,
+    TagCount
+};
 
 constexpr QStringView kTags[TagCount] = {
     u"[badgelink]=", u"[linkstart]=", u"[linkclose]=", u"[ontop]=",
@@ -31,14 +40,29 @@ int tagAt(const char16_t *p, qsizetype available)
         return -1;
     int tag = -1;
     switch (p[1]) {
-    case u'b': tag = BadgeTag; break;
-    case u'l': tag = available > 5 && p[5] == u'c' ? CloseTag : StartTag; break;
-    case u'o': tag = OnTopTag; break;
-    case u't': tag = TaskbarTag; break;
-    case u's': tag = StartWinTag; break;
-    case u'h': tag = HeightTag; break;
-    case u'w': tag = WidthTag; break;
-    default: return -1;
+    case u'b':
+        tag = BadgeTag;
+        break;
+    case u'l':
+        tag = available > 5 && p[5] == u'c' ? CloseTag : StartTag;
+        break;
+    case u'o':
+        tag = OnTopTag;
+        break;
+    case u't':
+        tag = TaskbarTag;
+        break;
+    case u's':
+        tag = StartWinTag;
+        break;
+    case u'h':
+        tag = HeightTag;
+        break;
+    case u'w':
+        tag = WidthTag;
+        break;
+    default:
+        return -1;
     }
     const QStringView name = kTags[tag];
     if (available < name.size())

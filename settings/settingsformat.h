@@ -12,8 +12,7 @@ enum class Link { Badge, Start, Close };
 // What a settings line may act on. The main window implements it; the toggles
 // are the menu actions themselves, so a replayed "[ontop]=True" flips the toggle
 // exactly as a click would.
-class SettingsTarget
-{
+class SettingsTarget {
 public:
     virtual ~SettingsTarget() = default;
     virtual void setLink(Link which, const QString &value) = 0;
@@ -27,8 +26,7 @@ public:
 
 // The state a save writes. Sizes are written only for a window in the normal
 // state (hasSize), so a minimized or maximized window gives six lines.
-struct SettingsState
-{
+struct SettingsState {
     QString badgeLink;
     QString linkStart;
     QString linkClose;
@@ -37,7 +35,7 @@ struct SettingsState
     bool startWithWindows = false;
     bool hasSize = false;
     float height = 0; // outer height, twips
-    float width = 0;  // outer width, twips
+    float width = 0; // outer width, twips
 };
 
 // Applies one line: the first tag of the fixed order found anywhere in the

@@ -6,8 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestAutostart : public QObject
-{
+class TestAutostart : public QObject {
     Q_OBJECT
 private slots:
     void execLineIsQuotedAndEscaped_data();
@@ -25,7 +24,8 @@ void TestAutostart::execLineIsQuotedAndEscaped_data()
 {
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << "/opt/talvorin/TalvorinTool" << "Exec=/opt/talvorin/TalvorinTool";
+    QTest::newRow("plain") << "/opt/talvorin/TalvorinTool"
+                           << "Exec=/opt/talvorin/TalvorinTool";
     QTest::newRow("blank") << "/home/ana/My Programs/TalvorinTool"
                            << "Exec=\"/home/ana/My Programs/TalvorinTool\"";
     // Inside quotes ", `, $ and \ take a backslash, and every backslash of
@@ -49,10 +49,12 @@ void TestAutostart::runValueIsQuotedWhenItHoldsABlank_data()
 {
     QTest::addColumn<QString>("dir");
     QTest::addColumn<QString>("data");
-    QTest::newRow("no blank") << "C:\\Tools\\Talvorin" << "C:\\Tools\\Talvorin\\TalvorinTool.exe";
+    QTest::newRow("no blank") << "C:\\Tools\\Talvorin"
+                              << "C:\\Tools\\Talvorin\\TalvorinTool.exe";
     QTest::newRow("blank") << "C:\\Program Files\\Talvorin"
                            << "\"C:\\Program Files\\Talvorin\\TalvorinTool.exe\"";
-    QTest::newRow("drive root") << "C:\\" << "C:\\\\TalvorinTool.exe";
+    QTest::newRow("drive root") << "C:\\"
+                                << "C:\\\\TalvorinTool.exe";
 }
 
 void TestAutostart::runValueIsQuotedWhenItHoldsABlank()

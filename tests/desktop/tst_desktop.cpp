@@ -28,8 +28,8 @@ QString run(const QString &program, const QStringList &arguments)
 QStringList netWmState(const QWidget &window)
 {
     const QString out = run(QStringLiteral("xprop"),
-                            {QStringLiteral("-id"), QString::number(window.winId()),
-                             QStringLiteral("_NET_WM_STATE")});
+                            { QStringLiteral("-id"), QString::number(window.winId()),
+                              QStringLiteral("_NET_WM_STATE") });
     const int equals = out.indexOf(u'=');
     if (equals < 0)
         return {};
@@ -61,9 +61,9 @@ QVariant evaluate(QWebEnginePage *page, const QString &script)
 
 bool isEmbedded(QWidget *icon)
 {
-    const QString out = run(QStringLiteral("xwininfo"),
-                            {QStringLiteral("-children"), QStringLiteral("-id"),
-                             QString::number(icon->winId())});
+    const QString out = run(
+            QStringLiteral("xwininfo"),
+            { QStringLiteral("-children"), QStringLiteral("-id"), QString::number(icon->winId()) });
     const QString parent = out.section(QStringLiteral("Parent window id:"), 1).section(u'\n', 0, 0);
     return !parent.isEmpty() && !parent.contains(QLatin1String("the root window"));
 }
@@ -91,8 +91,7 @@ void closeBalloons()
 
 } // namespace
 
-class TestDesktop : public QObject
-{
+class TestDesktop : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -125,7 +124,8 @@ void TestDesktop::initTestCase()
     QVERIFY2(QSystemTrayIcon::isSystemTrayAvailable(),
              "no notification area: run the tests with scripts/test");
     QVERIFY(m_server.start());
-    m_server.setPage("/badge", "<html><body><a href='/chat' target='_blank'>chat</a></body></html>");
+    m_server.setPage("/badge",
+                     "<html><body><a href='/chat' target='_blank'>chat</a></body></html>");
     m_server.setPage("/chat", "<html><head><title>Chat</title></head><body>chat</body></html>");
 }
 
@@ -172,8 +172,9 @@ void TestDesktop::trayClicksAndMenu()
     QStringList captions;
     for (QAction *item : window.trayMenu()->actions())
         captions << item->text();
-    QCOMPARE(captions, (QStringList {"Restore", "Maizimize", "Minimize", "Always on top",
-                                     "Start with windows", "Show in taskbar", "Exit"}));
+    QCOMPARE(captions,
+             (QStringList { "Restore", "Maizimize", "Minimize", "Always on top",
+                            "Start with windows", "Show in taskbar", "Exit" }));
     QCOMPARE(tray()->contextMenu(), window.trayMenu());
     QVERIFY(!window.menuBar()->actions().contains(window.trayMenu()->menuAction()));
 
@@ -192,8 +193,9 @@ void TestDesktop::trayClicksAndMenu()
     emit tray()->activated(QSystemTrayIcon::Trigger);
     emit tray()->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(window.isVisible());
-    QTRY_COMPARE(boxes.seen(),
-                 QStringList {QStringLiteral("TalvorinTool: Dbl Click in the systray needs event")});
+    QTRY_COMPARE(
+            boxes.seen(),
+            QStringList { QStringLiteral("TalvorinTool: Dbl Click in the systray needs event") });
 
     emit tray()->activated(QSystemTrayIcon::Context);
     emit tray()->activated(QSystemTrayIcon::MiddleClick);
@@ -266,7 +268,7 @@ void TestDesktop::failedAutostartLeavesTheCheckMarks()
 
     start();
     MessageBoxWatcher boxes;
-    for (const char *item : {"mnuStart", "mnuTrayStart"}) {
+    for (const char *item : { "mnuStart", "mnuTrayStart" }) {
         action(item)->trigger();
         QVERIFY(!action("mnuStart")->isChecked());
         QVERIFY(!action("mnuTrayStart")->isChecked());
@@ -316,11 +318,11 @@ void TestDesktop::hiddenWindowTellsOfNewMessages()
     // Web notifications are allowed, to the badge page as well (the two
     // share their origin), and shown by the icon.
     window.close();
-    const QString ask = QStringLiteral(
-            "Notification.requestPermission().then(function (p) {"
-            "  window.permission = p;"
-            "  if (p === 'granted') window.note = new Notification('Visitor', {body: 'Knock knock'});"
-            "});");
+    const QString ask = QStringLiteral("Notification.requestPermission().then(function (p) {"
+                                       "  window.permission = p;"
+                                       "  if (p === 'granted') window.note = new "
+                                       "Notification('Visitor', {body: 'Knock knock'});"
+                                       "});");
     chat->page()->runJavaScript(ask);
     window.badgePage()->runJavaScript(ask);
     const QString answer = QStringLiteral("window.permission || ''");

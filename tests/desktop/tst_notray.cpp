@@ -8,8 +8,7 @@
 
 // Run on a display without a notification area: hiding the window there
 // would lose it for good.
-class TestNoTray : public QObject
-{
+class TestNoTray : public QObject {
     Q_OBJECT
 private slots:
     void hidingLeavesTheWindowMinimizedWithATaskbarButton();
@@ -19,12 +18,12 @@ void TestNoTray::hidingLeavesTheWindowMinimizedWithATaskbarButton()
 {
     QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "this test needs a desktop without a tray");
     QTemporaryDir dir;
-    frmMain window{SettingsFile(dir.filePath(QStringLiteral("talvorin.ini")))};
+    frmMain window { SettingsFile(dir.filePath(QStringLiteral("talvorin.ini"))) };
     window.load();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    for (const char *how : {"close", "mnuMinimize"}) {
+    for (const char *how : { "close", "mnuMinimize" }) {
         if (qstrcmp(how, "close") == 0)
             QVERIFY(!window.close());
         else
@@ -33,8 +32,9 @@ void TestNoTray::hidingLeavesTheWindowMinimizedWithATaskbarButton()
         QVERIFY2(window.isVisible(), how);
         QVERIFY2(window.isMinimized(), how);
         QProcess xprop;
-        xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()),
-                                              QStringLiteral("_NET_WM_STATE")});
+        xprop.start(QStringLiteral("xprop"),
+                    { QStringLiteral("-id"), QString::number(window.winId()),
+                      QStringLiteral("_NET_WM_STATE") });
         QVERIFY(xprop.waitForFinished());
         QVERIFY2(!xprop.readAll().contains("_NET_WM_STATE_SKIP_TASKBAR"), how);
         window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuRestore"))->trigger();

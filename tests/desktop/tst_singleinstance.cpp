@@ -6,8 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestSingleInstance : public QObject
-{
+class TestSingleInstance : public QObject {
     Q_OBJECT
 private slots:
     void secondCopyAsksTheFirstToShow();
@@ -45,8 +44,7 @@ void TestSingleInstance::lockOfAKilledCopyDoesNotBlock()
     const QString ini = dir.filePath(QStringLiteral("talvorin.ini"));
     // A copy that holds the lock and is then killed before it can let go.
     QProcess holder;
-    holder.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--hold-lock"), ini});
+    holder.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--hold-lock"), ini });
     QVERIFY(holder.waitForReadyRead(10000)); // it says when it holds the lock
     QVERIFY(!SingleInstance::claim(ini));
     holder.kill();

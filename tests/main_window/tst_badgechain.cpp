@@ -19,8 +19,7 @@ QByteArray page(const QByteArray &title, const QByteArray &body)
 } // namespace
 
 // Receives the addresses the program hands to the user's own browser.
-class UrlCatcher : public QObject
-{
+class UrlCatcher : public QObject {
     Q_OBJECT
 public:
     QList<QUrl> urls;
@@ -28,8 +27,7 @@ public slots:
     void open(const QUrl &url) { urls.append(url); }
 };
 
-class TestBadgeChain : public QObject
-{
+class TestBadgeChain : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -59,23 +57,27 @@ void TestBadgeChain::initTestCase()
 {
     QVERIFY(m_server.start());
     const QByteArray chat = page("Chat", "<p>chat</p>");
-    for (const char *path : {"/chat", "/chat1", "/chat2", "/svg-chat", "/login"})
+    for (const char *path : { "/chat", "/chat1", "/chat2", "/svg-chat", "/login" })
         m_server.setPage(path, chat);
     m_server.setPage("/badge-blank", page("Badge", "<a href='/chat' target='_blank'>chat</a>"));
     m_server.setPage("/badge-open",
-                     page("Badge", "<a href='#' onclick=\"window.open('/chat'); return false\">"
-                                   "chat</a>"));
+                     page("Badge",
+                          "<a href='#' onclick=\"window.open('/chat'); return false\">"
+                          "chat</a>"));
     // An SVG link's node name is "a", not "A": it is no anchor to click.
     m_server.setPage("/badge-two",
-                     page("Badge", "<svg><a href='/svg-chat' target='_blank'><text>s</text></a>"
-                                   "</svg><div><span><a href='/chat1' target='_blank'>1</a>"
-                                   "</span></div><a href='/chat2' target='_blank'>2</a>"));
+                     page("Badge",
+                          "<svg><a href='/svg-chat' target='_blank'><text>s</text></a>"
+                          "</svg><div><span><a href='/chat1' target='_blank'>1</a>"
+                          "</span></div><a href='/chat2' target='_blank'>2</a>"));
     m_server.setPage("/badge-none", page("Badge", "<p>nothing to click</p>"));
-    m_server.setPage("/badge-cannot-tag",
-                     page("Badge", "<div class='cannot'><a href='/chat' target='_blank'>c</a></div>"));
+    m_server.setPage(
+            "/badge-cannot-tag",
+            page("Badge", "<div class='cannot'><a href='/chat' target='_blank'>c</a></div>"));
     m_server.setPage("/badge-cannot-script",
-                     page("Badge", "<script>var why = 'cannot';</script>"
-                                   "<a href='/chat' target='_blank'>c</a>"));
+                     page("Badge",
+                          "<script>var why = 'cannot';</script>"
+                          "<a href='/chat' target='_blank'>c</a>"));
     m_server.setPage("/badge-Cannot",
                      page("Badge", "<p>Cannot</p><a href='/chat' target='_blank'>c</a>"));
     m_server.setPage("/badge-logged-out",
@@ -85,7 +87,8 @@ void TestBadgeChain::initTestCase()
     m_server.setPage("/badge-visitor",
                      page("Badge", "<a href='/chat-links' target='_blank'>chat</a>"));
     m_server.setPage("/chat-links",
-                     page("Chat", "<a id='v' href='" + m_server.url("/visitor").toLatin1()
+                     page("Chat",
+                          "<a id='v' href='" + m_server.url("/visitor").toLatin1()
                                   + "' target='_blank' style='display:block;height:200px'>"
                                     "visitor link</a>"));
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_catcher, "open");
@@ -203,8 +206,8 @@ void TestBadgeChain::loggedOutOpensOutside()
     }
     if (outside) {
         QTRY_COMPARE(boxes.seen(),
-                     QStringList {QStringLiteral("TalvorinTool: Login into your account and "
-                                                 "click RELOAD in the appliction!")});
+                     QStringList { QStringLiteral("TalvorinTool: Login into your account and "
+                                                  "click RELOAD in the appliction!") });
         QVERIFY(login);
         QVERIFY(login->isVisible());
         QTRY_COMPARE(login->url().path(), QStringLiteral("/login"));
@@ -250,7 +253,7 @@ void TestBadgeChain::visitorLinksOpenInTheUsersBrowser()
     // A real click of the visitor's link, at its place in the page.
     QTRY_VERIFY(chat->focusProxy());
     QTest::mouseClick(chat->focusProxy(), Qt::LeftButton, {}, QPoint(20, 20));
-    QTRY_COMPARE_WITH_TIMEOUT(m_catcher.urls, (QList<QUrl> {QUrl(m_server.url("/visitor"))}),
+    QTRY_COMPARE_WITH_TIMEOUT(m_catcher.urls, (QList<QUrl> { QUrl(m_server.url("/visitor")) }),
                               10000);
     QCOMPARE(chat->url().path(), QStringLiteral("/chat-links"));
     QCOMPARE(m_server.count("/visitor"), 0);

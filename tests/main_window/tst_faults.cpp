@@ -13,8 +13,7 @@
 
 // The program under bad links, failing sites and hostile pages: it stays
 // responsive, ends within its bound, and its pages go nowhere they should not.
-class TestFaults : public QObject
-{
+class TestFaults : public QObject {
     Q_OBJECT
 public slots:
     void openOutside(const QUrl &url) { m_outside.append(url); }
@@ -146,8 +145,8 @@ void TestFaults::statusLinkFaults()
     } else {
         bad = link('/' + fault.toLatin1());
     }
-    frmMain &window = start("[linkstart]=" + bad.toLatin1() + "\r\n[linkclose]=" + bad.toLatin1()
-                            + "\r\n");
+    frmMain &window =
+            start("[linkstart]=" + bad.toLatin1() + "\r\n[linkclose]=" + bad.toLatin1() + "\r\n");
     window.setExitTimeout(2000);
     auto *online = window.findChild<QAction *>(QStringLiteral("mnuonline"));
     auto *offline = window.findChild<QAction *>(QStringLiteral("mnuoffline"));
@@ -176,17 +175,21 @@ void TestFaults::pagesCannotLeaveTheWeb()
     secret.close();
     const QByteArray fileUrl = QUrl::fromLocalFile(secret.fileName()).toEncoded();
     m_server->setPage("/badge", "<body><a href='/chat' target='_blank'>chat</a></body>");
-    m_server->setPage("/chat", "<title>Chat</title><body><a id='v' href='" + fileUrl
-                                       + "' target='_blank' style='display:block;height:300px'>"
-                                         "x</a></body>");
+    m_server->setPage("/chat",
+                      "<title>Chat</title><body><a id='v' href='" + fileUrl
+                              + "' target='_blank' style='display:block;height:300px'>"
+                                "x</a></body>");
     frmMain &window = start("[badgelink]=" + link("/badge").toLatin1() + "\r\n");
     QWebEngineView *chat = window.chatView();
     QTRY_COMPARE_WITH_TIMEOUT(chat->title(), QStringLiteral("Chat"), 15000);
 
     // The chat and the badge page try to go to a local file, and to chrome:.
-    for (QWebEnginePage *page : {chat->page(), static_cast<QWebEnginePage *>(window.badgePage())}) {
-        page->runJavaScript(QStringLiteral("location.href = '%1'").arg(QString::fromLatin1(fileUrl)));
-        page->runJavaScript(QStringLiteral("setTimeout(function () { location.href = 'chrome://version'; }, 100)"));
+    for (QWebEnginePage *page :
+         { chat->page(), static_cast<QWebEnginePage *>(window.badgePage()) }) {
+        page->runJavaScript(
+                QStringLiteral("location.href = '%1'").arg(QString::fromLatin1(fileUrl)));
+        page->runJavaScript(QStringLiteral(
+                "setTimeout(function () { location.href = 'chrome://version'; }, 100)"));
     }
     // A visitor's link to a local file in a new window opens nowhere.
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -205,11 +208,16 @@ void TestFaults::localBadgeStaysInItsFolder()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(text);
     };
-    write(QStringLiteral("badge.html"), "<body><a href='chat.html' target='_blank'>chat</a></body>");
+    write(QStringLiteral("badge.html"),
+          "<body><a href='chat.html' target='_blank'>chat</a></body>");
     write(QStringLiteral("chat.html"), "<title>Local chat</title><body>chat</body>");
-    frmMain &window = start("[badgelink]=" + QUrl::fromLocalFile(site.filePath(QStringLiteral("badge.html"))).toEncoded() + "\r\n");
+    frmMain &window =
+            start("[badgelink]="
+                  + QUrl::fromLocalFile(site.filePath(QStringLiteral("badge.html"))).toEncoded()
+                  + "\r\n");
     QTRY_COMPARE_WITH_TIMEOUT(window.chatView()->title(), QStringLiteral("Local chat"), 15000);
-    window.chatView()->page()->runJavaScript(QStringLiteral("location.href = 'file:///etc/hostname'"));
+    window.chatView()->page()->runJavaScript(
+            QStringLiteral("location.href = 'file:///etc/hostname'"));
     QTest::qWait(1000);
     QCOMPARE(window.chatView()->title(), QStringLiteral("Local chat"));
 }
@@ -246,8 +254,8 @@ void TestFaults::hungBadgeRecoversWithReload()
 void TestFaults::failingBadgeServiceLeavesTheMenusWorking()
 {
     m_server->setPage("/badge", "service down", 500);
-    frmMain &window = start("[badgelink]=" + link("/badge").toLatin1() + "\r\n[linkstart]="
-                            + link("/start").toLatin1() + "\r\n");
+    frmMain &window = start("[badgelink]=" + link("/badge").toLatin1()
+                            + "\r\n[linkstart]=" + link("/start").toLatin1() + "\r\n");
     QTRY_COMPARE_WITH_TIMEOUT(m_server->count("/badge"), 1, 15000);
     QVERIFY(!window.findChild<QFrame *>(QStringLiteral("Frame1"))->isVisible());
     window.findChild<QAction *>(QStringLiteral("mnuonline"))->trigger();

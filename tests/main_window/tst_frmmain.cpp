@@ -31,8 +31,7 @@ QStringList fileLines(const QString &path)
 
 } // namespace
 
-class TestFrmMain : public QObject
-{
+class TestFrmMain : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -109,13 +108,13 @@ void TestFrmMain::startsWithoutBadgeLink()
     // Reload without a link only shows the panel again.
     window.mnureload_Click();
     QTest::qWait(200);
-    QCOMPARE(m_server->requests(), QList<QByteArray> {"/start"});
+    QCOMPARE(m_server->requests(), QList<QByteArray> { "/start" });
 }
 
 void TestFrmMain::startsWithBadgeLink()
 {
-    writeIni("[badgelink]=" + m_server->url("/badge").toLatin1() + "\r\n[linkstart]="
-             + m_server->url("/start").toLatin1() + "\r\n");
+    writeIni("[badgelink]=" + m_server->url("/badge").toLatin1()
+             + "\r\n[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
     frmMain &window = startWindow();
     QTRY_COMPARE(m_server->count("/badge"), 1);
     // The owner's site hears of the start before the badge page is asked for.
@@ -141,16 +140,16 @@ void TestFrmMain::replayedTogglesDoNotSaveHalfReadState()
     writeIni(saved);
     frmMain &window = startWindow();
     QCOMPARE(fileBytes(iniPath()), saved);
-    for (const char *name : {"mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart",
-                             "mnuTrayStart"})
+    for (const char *name :
+         { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
         QVERIFY2(window.findChild<QAction *>(QLatin1String(name))->isChecked(), name);
 
     // The next change writes the whole state, start at login and size included.
     window.findChild<QAction *>(QStringLiteral("mnutop"))->trigger();
     const QStringList lines = fileLines(iniPath());
-    QCOMPARE(lines.mid(3, 3), (QStringList {QStringLiteral("[ontop]=False"),
-                                            QStringLiteral("[taskbar]=True"),
-                                            QStringLiteral("[startwin]=True")}));
+    QCOMPARE(lines.mid(3, 3),
+             (QStringList { QStringLiteral("[ontop]=False"), QStringLiteral("[taskbar]=True"),
+                            QStringLiteral("[startwin]=True") }));
     QCOMPARE(lines.size(), 8);
 }
 
@@ -167,8 +166,9 @@ void TestFrmMain::savedSizeComesBackAsSaved()
     window.mnuExit_Click();
     QTRY_COMPARE(m_unloaded->count(), 1);
     const QStringList lines = fileLines(iniPath());
-    QCOMPARE(lines.mid(6), (QStringList {QStringLiteral("[height]=%1").arg(height),
-                                         QStringLiteral("[width]=%1").arg(width)}));
+    QCOMPARE(lines.mid(6),
+             (QStringList { QStringLiteral("[height]=%1").arg(height),
+                            QStringLiteral("[width]=%1").arg(width) }));
 }
 
 void TestFrmMain::closeOnlyHides()
@@ -192,6 +192,7 @@ void TestFrmMain::minimizedWindowIsHiddenAndRestored()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.showMinimized();
     QTRY_VERIFY(!window.isVisible());
+    QTest::qWait(300); // as a user would: the window manager has done iconifying
 
     window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuRestore"))->trigger();
     QVERIFY(window.isVisible());
@@ -282,8 +283,8 @@ void TestFrmMain::exitEndsWhenTheExitPageNeverAnswers()
 
 void TestFrmMain::onlineAndOffline()
 {
-    writeIni("[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n[linkclose]="
-             + m_server->url("/exit").toLatin1() + "\r\n");
+    writeIni("[linkstart]=" + m_server->url("/start").toLatin1()
+             + "\r\n[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
     frmMain &window = startWindow();
     QTRY_COMPARE(m_server->count("/start"), 1);
     auto *online = window.findChild<QAction *>(QStringLiteral("mnuonline"));
@@ -323,12 +324,13 @@ void TestFrmMain::sigtermRunsExit()
 void TestFrmMain::trayTwinsKeepCheckMarksEqual()
 {
     frmMain &window = startWindow();
-    const QList<QPair<const char *, const char *>> twins = {
-            {"mnutop", "mnuTrayTop"}, {"mnuShow", "mnutraytask"}, {"mnuStart", "mnuTrayStart"}};
+    const QList<QPair<const char *, const char *>> twins = { { "mnutop", "mnuTrayTop" },
+                                                             { "mnuShow", "mnutraytask" },
+                                                             { "mnuStart", "mnuTrayStart" } };
     for (const auto &[main, tray] : twins) {
         auto *mainItem = window.findChild<QAction *>(QLatin1String(main));
         auto *trayItem = window.findChild<QAction *>(QLatin1String(tray));
-        for (QAction *clicked : {trayItem, mainItem, trayItem}) {
+        for (QAction *clicked : { trayItem, mainItem, trayItem }) {
             const bool before = mainItem->isChecked();
             clicked->trigger();
             QCOMPARE(mainItem->isChecked(), !before);
@@ -337,8 +339,8 @@ void TestFrmMain::trayTwinsKeepCheckMarksEqual()
     }
     // Every toggle saved the whole state at once.
     QCOMPARE(fileLines(iniPath()).mid(3, 3),
-             (QStringList {QStringLiteral("[ontop]=True"), QStringLiteral("[taskbar]=True"),
-                           QStringLiteral("[startwin]=True")}));
+             (QStringList { QStringLiteral("[ontop]=True"), QStringLiteral("[taskbar]=True"),
+                            QStringLiteral("[startwin]=True") }));
 }
 
 TALVORIN_TEST_MAIN(TestFrmMain)

@@ -6,8 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestStatusRequester : public QObject
-{
+class TestStatusRequester : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -38,11 +37,11 @@ void TestStatusRequester::everyOpenIsOneCompletion_data()
     QTest::addColumn<QList<QByteArray>>("seen");
 
     QTest::newRow("answered") << "/status.php?on=1" << true
-                              << QList<QByteArray> {"/status.php?on=1"};
+                              << QList<QByteArray> { "/status.php?on=1" };
     QTest::newRow("redirect followed")
-            << "/moved" << true << QList<QByteArray> {"/moved", "/status.php?on=1"};
-    QTest::newRow("404") << "/missing" << false << QList<QByteArray> {"/missing"};
-    QTest::newRow("500") << "/broken" << false << QList<QByteArray> {"/broken"};
+            << "/moved" << true << QList<QByteArray> { "/moved", "/status.php?on=1" };
+    QTest::newRow("404") << "/missing" << false << QList<QByteArray> { "/missing" };
+    QTest::newRow("500") << "/broken" << false << QList<QByteArray> { "/broken" };
     QTest::newRow("empty") << "" << false << QList<QByteArray> {};
     QTest::newRow("blanks only") << "   " << false << QList<QByteArray> {};
     QTest::newRow("refused") << "refused" << false << QList<QByteArray> {};

@@ -9,8 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-class TestFrmSet : public QObject
-{
+class TestFrmSet : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -73,7 +72,8 @@ void TestFrmSet::emptyBadgeLinkIsRefused()
     box("txtBadge")->setPlainText(badge);
     box("txtLinkStart")->setPlainText(QStringLiteral("http://site/new"));
     clickChange();
-    QTRY_COMPARE(boxes.seen(), QStringList {QStringLiteral("TalvorinTool: You have to enter badge link")});
+    QTRY_COMPARE(boxes.seen(),
+                 QStringList { QStringLiteral("TalvorinTool: You have to enter badge link") });
     QCOMPARE(m_changed->count(), 0);
     // The dialog stays open with what was typed.
     QVERIFY(m_dialog->isVisible());
@@ -88,8 +88,8 @@ void TestFrmSet::linksAreStoredAsTypedWithoutLineBreaks()
     clickChange();
     QCOMPARE(m_changed->count(), 1);
     QCOMPARE(m_changed->first(),
-             (QVariantList {QStringLiteral("   "), QStringLiteral("http://site/status.php?on "),
-                            QString()}));
+             (QVariantList { QStringLiteral("   "), QStringLiteral("http://site/status.php?on "),
+                             QString() }));
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
 }
@@ -126,7 +126,7 @@ void TestFrmSet::changeSavesAndReloadsTheBadge()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[badgelink]=" + badge + "\r\n");
     }
-    frmMain window{SettingsFile(ini)};
+    frmMain window { SettingsFile(ini) };
     window.load();
     window.show();
     QTRY_COMPARE_WITH_TIMEOUT(server.count("/badge"), 1, 15000);

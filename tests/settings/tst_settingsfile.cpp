@@ -21,8 +21,7 @@ QByteArray contents(const QString &path)
 
 // Lets the next writes of this process fail once a file would grow past
 // `bytes`, as on a full disk; restores the old limit when it goes.
-class FileSizeLimit
-{
+class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes)
     {
@@ -45,8 +44,7 @@ private:
 
 } // namespace
 
-class TestSettingsFile : public QObject
-{
+class TestSettingsFile : public QObject {
     Q_OBJECT
 private slots:
     void livesBesideTheProgramWhereItCan();
@@ -69,8 +67,7 @@ void TestSettingsFile::livesBesideTheProgramWhereItCan()
     QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::ExeOwner);
     QCOMPARE(SettingsFile::locate(program.path(), config.path()),
              program.filePath(QStringLiteral("talvorin.ini")));
-    QFile::setPermissions(program.path(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // A copy installed with the system keeps its settings with the user.
     QCOMPARE(SettingsFile::locate(program.path(), config.path(), true),
@@ -86,8 +83,7 @@ void TestSettingsFile::movesToTheConfigDirectoryOfAnInstalledCopy()
     const QString configFile = config.filePath(QStringLiteral("sub/talvorin.ini"));
     const QString located =
             SettingsFile::locate(program.path(), config.filePath(QStringLiteral("sub")));
-    QFile::setPermissions(program.path(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(located, configFile);
 }
 
@@ -101,7 +97,7 @@ void TestSettingsFile::writeReplacesTheWholeFile()
     QVERIFY(file.write("[ontop]=False\r\n"));
     QCOMPARE(file.read(), QByteArray("[ontop]=False\r\n"));
     QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files),
-             QStringList {QStringLiteral("talvorin.ini")});
+             QStringList { QStringLiteral("talvorin.ini") });
 }
 
 void TestSettingsFile::failedWriteLeavesThePreviousFileWhole_data()
@@ -133,7 +129,8 @@ void TestSettingsFile::failedWriteLeavesThePreviousFileWhole()
     if (fault == QLatin1String("full")) {
         QCOMPARE(contents(path), previous);
         // No half-written temporary is left behind either.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {QStringLiteral("talvorin.ini")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList { QStringLiteral("talvorin.ini") });
     } else {
         QVERIFY(QFileInfo(path).isDir());
     }
@@ -156,13 +153,15 @@ void TestSettingsFile::killedWriterLeavesOldOrNewFile()
     QRandomGenerator random(7);
     for (int round = 0; round < 12; ++round) {
         QProcess writer;
-        writer.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write-loop"), path});
+        writer.start(QCoreApplication::applicationFilePath(),
+                     { QStringLiteral("--write-loop"), path });
         QVERIFY(writer.waitForStarted());
         QTest::qWait(50 + int(random.bounded(150)));
         writer.kill(); // SIGKILL, wherever the writer is
         QVERIFY(writer.waitForFinished());
         const QByteArray now = contents(path);
-        QVERIFY2(now == a || now == b, qPrintable(QStringLiteral("round %1: %2 bytes").arg(round).arg(now.size())));
+        QVERIFY2(now == a || now == b,
+                 qPrintable(QStringLiteral("round %1: %2 bytes").arg(round).arg(now.size())));
     }
 }
 

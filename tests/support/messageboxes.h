@@ -7,8 +7,7 @@
 
 // Answers every message box that appears while it lives, as a user pressing
 // OK would, and remembers what the boxes said.
-class MessageBoxWatcher
-{
+class MessageBoxWatcher {
 public:
     MessageBoxWatcher()
     {

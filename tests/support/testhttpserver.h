@@ -9,8 +9,7 @@
 
 // A tiny HTTP/1.0 server on 127.0.0.1 for the tests: it serves fixed pages,
 // records every request in order, and can play the misbehaving server.
-class TestHttpServer : public QObject
-{
+class TestHttpServer : public QObject {
     Q_OBJECT
 public:
     explicit TestHttpServer(QObject *parent = nullptr);
@@ -36,8 +35,7 @@ signals:
     void requested(const QByteArray &path);
 
 private:
-    struct Page
-    {
+    struct Page {
         int status = 200;
         QByteArray contentType;
         QByteArray body;
