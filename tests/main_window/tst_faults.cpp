@@ -122,6 +122,7 @@ void TestFaults::statusLinkFaults_data()
     QTest::newRow("redirect loop") << "loop";
     QTest::newRow("never answers") << "silent";
     QTest::newRow("a byte a second") << "drip";
+    QTest::newRow("no address") << "malformed";
 }
 
 void TestFaults::statusLinkFaults()
@@ -140,6 +141,8 @@ void TestFaults::statusLinkFaults()
             port = probe.serverPort();
         }
         bad = QStringLiteral("http://127.0.0.1:%1/status").arg(port);
+    } else if (fault == QLatin1String("malformed")) {
+        bad = QStringLiteral("http://[::1");
     } else if (fault == QLatin1String("unknown")) {
         bad = QStringLiteral("http://no-such-host.invalid/status");
     } else {
