@@ -1,9 +1,8 @@
 #include "main_window/frmmain.h"
 
 #include "desktop/autostart.h"
-#include "desktop/taskbarbutton.h"
-#include "desktop/topmost.h"
 #include "desktop/trayicon.h"
+#include "desktop/windowhints.h"
 #include "main_window/badgepage.h"
 #include "main_window/badgerules.h"
 #include "main_window/chatpage.h"
@@ -325,6 +324,37 @@ void frmMain::changeEvent(QEvent *event)
     }
 }
 
+// The toggles' states live on the native window, which the desktop clears
+// when the window is hidden and which Qt replaces now and then (the browser
+// view's first showing gives the window a new one). So they are set on every
+// new native window and every showing, before the window is mapped for the
+// window manager to read, and once more when it is on screen, in case the
+// manager was still clearing the state of the window's last hiding.
+void frmMain::watchNativeWindow()
+{
+    applyWindowHints();
+    if (QWindow *window = windowHandle()) {
+        window->removeEventFilter(this);
+        window->installEventFilter(this);
+    }
+    m_hintsPending = true;
+}
+
+bool frmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WinIdChange && internalWinId())
+        watchNativeWindow();
+    return QMainWindow::event(event);
+}
+
+void frmMain::applyWindowHints()
+{
+    qCDebug(lcWindow) << "window hints: on top" << mnutop->isChecked() << "in taskbar"
+                      << mnuShow->isChecked();
+    setTopMost(this, mnutop->isChecked());
+    setShowsInTaskbar(this, mnuShow->isChecked());
+}
+
 void frmMain::hideIfMinimized()
 {
     if (!isMinimized())
@@ -349,11 +379,11 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize)
         placeChat();
-    if (watched == windowHandle() && event->type() == QEvent::Expose && m_taskbarStatePending
+    if (watched == windowHandle() && event->type() == QEvent::Expose && m_hintsPending
         && windowHandle()->isExposed()) {
-        m_taskbarStatePending = false;
+        m_hintsPending = false;
         m_restoring = false;
-        setShowsInTaskbar(this, mnuShow->isChecked());
+        applyWindowHints();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -640,15 +670,7 @@ void frmMain::applyWantedOuterSize()
 
 void frmMain::showEvent(QShowEvent *event)
 {
-    // Before the window is mapped, for the window manager to read at the map;
-    // once more when it is on screen, in case the manager was still clearing
-    // the state of the window's last hiding.
-    setShowsInTaskbar(this, mnuShow->isChecked());
-    if (QWindow *window = windowHandle()) {
-        window->removeEventFilter(this);
-        window->installEventFilter(this);
-    }
-    m_taskbarStatePending = true;
+    watchNativeWindow();
     QMainWindow::showEvent(event);
     if (m_wantedOuterWidth || m_wantedOuterHeight) {
         QTimer::singleShot(kFrameWaitMs, this, [this] {

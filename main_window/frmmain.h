@@ -59,6 +59,7 @@ signals:
     void unloaded();
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -89,6 +90,10 @@ private:
     void bringToFront();
     void hideInTray();
     void hideIfMinimized();
+    // The toggles' window states, which the desktop forgets while the window
+    // is hidden.
+    void applyWindowHints();
+    void watchNativeWindow();
 
     void readSettings();
     void writeSettings();
@@ -114,7 +119,7 @@ private:
     bool m_sessionEnding = false;
     bool m_unloaded = false;
     bool ExitRequested = false;
-    bool m_taskbarStatePending = false;
+    bool m_hintsPending = false;
     bool m_restoring = false; // shown again, not yet on screen
 
     QString BadgeLink;

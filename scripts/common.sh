@@ -6,11 +6,15 @@ BUILD="$ROOT/build"
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev
     libxcb1-dev)
+# clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Checking the installed files and building the Debian package.
 PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils appstream)
 # A virtual desktop: an X display with software GL, a window manager and a
 # notification area, for running the program and its tests without a screen.
 DISPLAY_PACKAGES=(xvfb xauth x11-utils libgl1-mesa-dri fonts-dejavu-core openbox trayer)
+# Driving the program from outside as a user does, for the end-to-end tests.
+E2E_PACKAGES=(python3 xdotool wmctrl imagemagick)
 
 # Installs whichever of the named Debian packages are missing.
 ensure_packages() {

@@ -41,8 +41,9 @@ int digitValue(QChar c, int base)
 // costs one pass and a short conversion.
 constexpr int kMaxSignificantDigits = 800;
 
-// Saturating, so an absurd exponent cannot overflow an int.
-constexpr int kExponentLimit = 1000000;
+// Saturating, so an absurd exponent cannot overflow; far beyond any text's length, so that a megabyte of digits moving the
+// decimal point can never outweigh a saturated exponent.
+constexpr long long kExponentLimit = 1000000000000000LL;
 
 struct NumberScan {
     double value = 0;

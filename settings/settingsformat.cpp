@@ -151,13 +151,14 @@ void applyLine(QStringView line, SettingsTarget &target)
         break;
     case HeightTag:
     case WidthTag: {
-        const double twips = parseLeadingNumber(value);
+        // Compared as kept: 100.000001 is 100 in single precision.
+        const double twips = toSinglePrecision(parseLeadingNumber(value));
         if (!(twips > kMinimumSize))
             break;
         if (tag == HeightTag)
-            target.setOuterHeight(toSinglePrecision(twips));
+            target.setOuterHeight(twips);
         else
-            target.setOuterWidth(toSinglePrecision(twips));
+            target.setOuterWidth(twips);
         break;
     }
     }

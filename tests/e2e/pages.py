@@ -30,6 +30,7 @@ html, body { margin:0; padding:0; height:100%; background:#00c853; }
 """
 
 STATUS_PAGE = b"<!DOCTYPE html><html><body>ok</body></html>"
+HANG_SECONDS = 20
 
 
 class Request:
@@ -47,7 +48,7 @@ class SiteServer:
     def __init__(self):
         self._lock = threading.Lock()
         self._requests = []
-        self._started = time.monotonic()
+        self._stopping = threading.Event()
         server = self
 
         class Handler(BaseHTTPRequestHandler):
@@ -62,6 +63,10 @@ class SiteServer:
                     self._answer(200, CHAT_PAGE)
                 elif route in ("/start", "/exit"):
                     self._answer(200, STATUS_PAGE)
+                elif route == "/hang":
+                    # A status page that does not answer in any useful time.
+                    server._stopping.wait(HANG_SECONDS)
+                    self._answer(200, STATUS_PAGE)
                 elif route == "/favicon.ico":
                     self._answer(404, b"")
                 else:
@@ -73,7 +78,10 @@ class SiteServer:
                 self.send_header("Content-Length", str(len(body)))
                 self.send_header("Cache-Control", "no-store")
                 self.end_headers()
-                self.wfile.write(body)
+                try:
+                    self.wfile.write(body)
+                except (BrokenPipeError, ConnectionResetError):
+                    pass  # the program went away first: an exit does that
 
             def log_message(self, *args):
                 pass
@@ -114,6 +122,7 @@ class SiteServer:
             self._requests = []
 
     def stop(self):
+        self._stopping.set()
         self._httpd.shutdown()
         self._httpd.server_close()
         self._thread.join(5)

@@ -27,11 +27,19 @@ STATUS_ITEMS = ["Online", "Offline"]
 TRAY_ITEMS = ["Restore", "Maizimize", "Minimize", "Always on top", "Start with windows",
               "Show in taskbar", "Exit"]
 
-# Where the menu bar's titles sit, from the client area's top-left corner.
-FILE_TITLE_AT = (20, 10)
+MENU_BAR_TITLES = ["File", "Status", "About"]
+CHECKABLE = {"Start with Windows", "Show in taskbar", "Always on top", "Online", "Offline",
+             "Start with windows"}
+
+# The middle of the menu bar's titles, down from the client area's top.
+MENU_BAR_MIDDLE_Y = 10
 
 START_TIMEOUT = 40
-EXIT_LIMIT = 10
+MENU_SETTLE = 0.3
+
+
+def _dark(colour):
+    return max(colour) < 110
 
 
 class Program:
@@ -55,7 +63,9 @@ class Program:
         self.started_at = None
         self.log_path = None
         self._runs = 0
+        self._groups = []
         self._wid = None
+        self._titles = None
 
     # --- files -------------------------------------------------------------
 
@@ -120,27 +130,36 @@ class Program:
         env.pop("SESSION_MANAGER", None)
         return env
 
-    def start(self):
+    def start(self, extra_env=None):
         assert self.process is None or self.process.poll() is not None, "already running"
         self._runs += 1
         self._wid = None
+        self._titles = None
         self.log_path = os.path.join(self.scratch, "run%d.log" % self._runs)
         log = open(self.log_path, "wb")
         self.started_at = time.monotonic()
-        self.process = subprocess.Popen([self.executable], cwd=self.directory,
-                                        env=self.environment(), stdout=log,
+        env = self.environment()
+        env.update(extra_env or {})
+        self.process = subprocess.Popen([self.executable], cwd=self.directory, env=env, stdout=log,
                                         stderr=subprocess.STDOUT, start_new_session=True)
         log.close()
+        # A session of its own: its browser helpers share its process group.
+        self._groups.append(self.process.pid)
         return self
 
     def alive(self):
         return self.process is not None and self.process.poll() is None
 
-    def log(self):
+    def log(self, lines=25):
+        """The end of the program's output, the browser engine's start-up
+        banner left out."""
         if not self.log_path or not os.path.exists(self.log_path):
             return ""
         with open(self.log_path, errors="replace") as f:
-            return f.read()[-3000:]
+            text = f.read().splitlines()
+        banner = re.compile(r"^(\s*\*\s|GL Type|Surface |QSG |Using |Init Parameters|"
+                            r"qt\.webenginecontext:|Sandboxing disabled|\s*$)")
+        return "\n".join([line for line in text if not banner.match(line)][-lines:])
 
     def wait_exit(self, timeout):
         """The exit status, or an AssertionError when still running after timeout."""
@@ -154,16 +173,36 @@ class Program:
 
     def kill_all(self):
         """Ends whatever is left of every run: the program and its helpers."""
-        if self.process is None:
-            return
-        try:
-            os.killpg(self.process.pid, signal.SIGKILL)
-        except (ProcessLookupError, PermissionError):
-            pass
-        try:
-            self.process.wait(5)
-        except subprocess.TimeoutExpired:
-            pass
+        for group in self._groups:
+            # Only a group still made of this copy's processes: its number may
+            # have gone to someone else once all of them ended.
+            if self._group_is_ours(group):
+                try:
+                    os.killpg(group, signal.SIGKILL)
+                except (ProcessLookupError, PermissionError):
+                    pass
+        if self.process is not None:
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                pass
+
+    def _group_is_ours(self, group):
+        marker = ("HOME=%s" % self.home).encode() + b"\0"
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/stat" % entry, "rb") as f:
+                    fields = f.read().rsplit(b")", 1)[1].split()
+                if int(fields[2]) != group:
+                    continue
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    if marker in f.read():
+                        return True
+            except (OSError, IndexError, ValueError):
+                continue
+        return False
 
     def cleanup(self):
         self.kill_all()
@@ -177,35 +216,34 @@ class Program:
                 if desktop.window_title(w) == title]
 
     def main_window(self, timeout=START_TIMEOUT):
-        """The main window's id, once it exists."""
-        if self._wid is not None:
-            return self._wid
-
+        """The main window's id, once it exists. Looked up afresh every time:
+        a change of window flags (always on top) may give the window a new
+        native window."""
         def found():
-            if not self.alive():
-                raise AssertionError("program ended (status %s) before showing its window;\n%s"
-                                     % (self.process.returncode, self.log()))
+            self._check_alive()
             windows = self.windows_named(TITLE)
-            return windows[0] if windows else None
+            if not windows:
+                return None
+            viewable = [w for w in windows if desktop.is_viewable(w)]
+            # The newest window is the live one while an old one goes away.
+            return max(viewable or windows)
 
-        self._wid = wait_until(found, timeout, "a window titled %r" % TITLE)
+        self._wid = wait_until(found, timeout, "a window titled %r" % TITLE, interval=0.05)
         return self._wid
 
     def wait_viewable(self, timeout=START_TIMEOUT):
-        wid = self.main_window(timeout)
-        wait_until(lambda: self._check_alive() and desktop.is_viewable(wid), timeout,
+        wait_until(lambda: desktop.is_viewable(self.main_window(timeout)), timeout,
                    lambda: "the main window to be viewable (map state %s)"
-                   % desktop.map_state(wid))
-        return wid
+                   % desktop.map_state(self._wid))
+        return self._wid
 
     def wait_hidden(self, timeout=5):
-        wid = self.main_window()
-        wait_until(lambda: desktop.map_state(wid) == "IsUnMapped", timeout,
+        wait_until(lambda: desktop.map_state(self.main_window()) == "IsUnMapped", timeout,
                    lambda: "the main window to be unmapped (map state %s)"
-                   % desktop.map_state(wid))
+                   % desktop.map_state(self._wid))
 
     def _check_alive(self):
-        if not self.alive():
+        if self.process is None or self.process.poll() is not None:
             raise AssertionError("program ended (status %s);\n%s"
                                  % (self.process.returncode, self.log()))
         return True
@@ -218,10 +256,12 @@ class Program:
         return desktop.net_wm_state(self.main_window())
 
     def popups(self):
-        """Viewable windows of the program other than its main window."""
+        """Viewable windows of the program other than its main window and its
+        tray icon: menus, dialogs, message boxes."""
         main = self.main_window()
+        docked = {icon[0] for icon in desktop.tray_icons()}
         return [w for w in desktop.search_windows(pid=self.process.pid)
-                if w != main and desktop.is_viewable(w)]
+                if w != main and w not in docked and desktop.is_viewable(w)]
 
     def wait_popup(self, before, what, timeout=5):
         def opened():
@@ -238,46 +278,105 @@ class Program:
         desktop.activate(wid)
         return wid
 
-    def _open_menu_bar_title(self):
-        """Clicks "File" on the menu bar and waits for its menu to open."""
+    def menu_bar_titles(self):
+        """Where the menu bar's titles (File, Status, About) are, as x offsets
+        of their middles from the client area's left edge: the runs of dark
+        text pixels along the bar, looked up on a screenshot."""
+        if self._titles is None:
+            # Until the window is painted the bar may still be black.
+            self._titles = wait_until(self._scan_menu_bar, 5, lambda: "the menu bar's titles "
+                                      "(text runs at %s)" % self._scan_menu_bar(raw=True))
+        return self._titles
+
+    def _scan_menu_bar(self, raw=False):
+        x, y, width, _ = self.client_geometry()
+        shot = desktop.Screenshot()
+        columns = [any(_dark(shot.pixel(xx, yy)) for yy in range(y + 3, y + 17))
+                   for xx in range(x, x + min(width, 240))]
+        runs, start, gap, end = [], None, 0, 0
+        for i, dark in enumerate(columns + [False] * 8):
+            if dark:
+                if start is None:
+                    start = i
+                gap, end = 0, i
+            elif start is not None:
+                gap += 1
+                if gap >= 6:
+                    runs.append((start, end))
+                    start = None
+        if raw:
+            return runs
+        # Titles are words: short runs with room between them.
+        if len(runs) != len(MENU_BAR_TITLES) or any(e - s > 60 for s, e in runs):
+            return None
+        return {title: (s + e) // 2 for title, (s, e) in zip(MENU_BAR_TITLES, runs)}
+
+    def _open_menu_bar_title(self, title="File"):
+        """Clicks a title on the menu bar and waits for its menu to open."""
         self.focus_main()
+        offset = self.menu_bar_titles()[title]
         x, y, _, _ = self.client_geometry()
         before = self.popups()
-        desktop.click(x + FILE_TITLE_AT[0], y + FILE_TITLE_AT[1])
-        return self.wait_popup(before, "the File menu to open")
+        desktop.click(x + offset, y + MENU_BAR_MIDDLE_Y)
+        popup = self.wait_popup(before, "the %s menu to open" % title)
+        time.sleep(MENU_SETTLE)
+        return popup
 
     def file_menu(self, item):
         """Chooses an item of the File menu by walking it with the arrow keys."""
-        index = FILE_ITEMS.index(item)
-        popup = self._open_menu_bar_title()
-        self._walk_menu(popup, index)
+        popup = self._open_menu_bar_title("File")
+        self._walk_menu(popup, FILE_ITEMS.index(item))
 
     def status_menu(self, item):
-        """Chooses an item of the Status menu: it is one to the right of File."""
-        index = STATUS_ITEMS.index(item)
-        popup = self._open_menu_bar_title()
-        before = self.popups()
-        desktop.key("Right")
-        status = self.wait_popup([w for w in before if w != popup], "the Status menu to open")
-        wait_until(lambda: not desktop.is_viewable(popup) or popup == status, 5,
-                   "the File menu to give way to the Status menu")
-        # Opened from the keyboard, the menu has its first item chosen already.
-        self._walk_menu(status, index, first_is_current=True)
+        popup = self._open_menu_bar_title("Status")
+        self._walk_menu(popup, STATUS_ITEMS.index(item))
 
-    def tray_menu(self, item):
-        index = TRAY_ITEMS.index(item)
+    def _open_tray_menu(self):
         x, y = self.tray_icon_centre()
         before = self.popups()
         desktop.click(x, y, button=3)
         popup = self.wait_popup(before, "the tray menu to open")
-        self._walk_menu(popup, index)
+        time.sleep(MENU_SETTLE)
+        return popup
 
-    def _walk_menu(self, popup, index, first_is_current=False):
+    def tray_menu(self, item):
+        popup = self._open_tray_menu()
+        self._walk_menu(popup, TRAY_ITEMS.index(item))
+
+    def _walk_menu(self, popup, index):
         # The pointer stays where it clicked, on the menu bar or the icon: off
         # the menu, where it would make the item under it the current one.
-        downs = index if first_is_current else index + 1
-        desktop.key(*(["Down"] * downs + ["Return"]))
+        desktop.key(*(["Down"] * (index + 1) + ["Return"]))
         self.wait_no_popup(popup)
+
+    def check_marks(self, menu):
+        """The check marks of a menu ("File", "Status" or "tray") as seen on
+        screen: {item: checked} for its checkable items."""
+        if menu == "tray":
+            popup, items = self._open_tray_menu(), TRAY_ITEMS
+        else:
+            popup = self._open_menu_bar_title(menu)
+            items = FILE_ITEMS if menu == "File" else STATUS_ITEMS
+        try:
+            info = desktop.window_info(popup)
+            shot = desktop.Screenshot()
+            item_height = (info["height"] - 2) / len(items)
+            marks = {}
+            for i, item in enumerate(items):
+                if item not in CHECKABLE:
+                    continue
+                middle = info["y"] + 1 + int((i + 0.5) * item_height)
+                dark = sum(1 for yy in range(middle - 7, middle + 8)
+                           for xx in range(info["x"] + 5, info["x"] + 27)
+                           if _dark(shot.pixel(xx, yy)))
+                marks[item] = dark >= 6
+            return marks
+        finally:
+            desktop.key("Escape")
+            self.wait_no_popup(popup)
+            if menu != "tray":
+                # The first Escape leaves the bar's title chosen.
+                desktop.key("Escape")
 
     # --- the tray icon -----------------------------------------------------
 
@@ -285,11 +384,12 @@ class Program:
         """(x, y, width, height) of the program's icon in the notification area."""
         def found():
             self._check_alive()
-            icons = desktop.tray_icons()
+            ours = set(desktop.search_windows(pid=self.process.pid))
+            icons = [icon for icon in desktop.tray_icons() if icon[0] in ours]
             return icons[0] if len(icons) == 1 else None
         wid, width, height, x, y = wait_until(
-            found, timeout, lambda: "one icon in the notification area (found %s)"
-            % desktop.tray_icons())
+            found, timeout, lambda: "the program's icon in the notification area (icons "
+            "there: %s)" % desktop.tray_icons())
         return x, y, width, height
 
     def tray_icon_centre(self):

@@ -8,6 +8,7 @@ Every file stays below 200 KB so that the replay stays quick.
 """
 
 import os
+import struct
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -31,6 +32,18 @@ TAGS = [b"[badgelink]=", b"[linkstart]=", b"[linkclose]=", b"[ontop]=",
 def crlf(*lines):
     return b"".join(line + b"\r\n" for line in lines)
 
+
+def state(flags, height, width, badge=b"", start=b"", close=b""):
+    """The bytes the fuzz target cuts into a SettingsState to write and read
+    back: a flag byte, the two sizes as little-endian floats, the lengths of
+    the first two links, then the links."""
+    return (bytes([flags]) + struct.pack("<ff", height, width) + bytes([len(badge), len(start)])
+            + badge + start + close)
+
+
+ALL_FLAGS = 0x0F  # always on top, taskbar, start with Windows, has a size
+NAN = float("nan")
+INF = float("inf")
 
 FILES = {
     # Well-formed files and their endings.
@@ -63,6 +76,7 @@ FILES = {
     "only-lf.ini": b"\n",
     "only-lf-cr.ini": b"\n\r",
     "only-nul-bytes.ini": b"\0" * 64,
+    "only-utf8-bom-decodes-to-no-text.ini": b"\xef\xbb\xbf",
 
     # Bytes that are not clean text.
     "binary-all-bytes-0-to-255.bin": bytes(range(256)),
@@ -140,12 +154,16 @@ FILES = {
                                                  b"[height]=340282356779733661637539395458142568448",
                                                  b"[width]=16777217", b"[height]=8835.123456789",
                                                  b"[width]=4e-320", b"[height]=1e-45"),
-    # Halfway between two doubles, then a nonzero digit far beyond the 800 that
-    # are kept: only the sticky digit rounds this up.
-    "halfway-mantissa-past-800-digits.ini": crlf(b"[height]=9007199254740993" + b"0" * 800 + b"1",
-                                                 b"[width]=9007199254740993" + b"0" * 800,
-                                                 b"[height]=0." + b"0" * 900 + b"9007199254740993"
-                                                 + b"0" * 800 + b"1e1200"),
+    # Just above, at and just below the point halfway between two doubles: 2^53+1
+    # with a nonzero digit past the 800 digits that are kept, so that only the
+    # sticky digit rounds it up, and 1 + 2^-53, whose halfway text is 55 digits long.
+    "halfway-mantissas-past-kept-digits.ini": crlf(
+        b"[height]=9007199254740993" + b"0" * 800 + b"1e-801",
+        b"[width]=9007199254740993" + b"0" * 800 + b"e-800",
+        b"[height]=0." + b"0" * 900 + b"9007199254740993" + b"0" * 800 + b"1e916",
+        b"[width]=1.00000000000000011102230246251565404236316680908203125",
+        b"[height]=1.000000000000000111022302462515654042363166809082031250000001",
+        b"[width]=1.000000000000000111022302462515654042363166809082031249999999"),
     "booleans-every-spelling.ini": crlf(b"[ontop]=tRuE", b"[taskbar]=FALSE", b"[startwin]= True ",
                                         b"[startwin]=True\t", b"[startwin]=\tTrue", b"[ontop]=1",
                                         b"[taskbar]=0", b"[startwin]=-0", b"[startwin]=0.0",
@@ -155,8 +173,27 @@ FILES = {
                                         b"[startwin]=Tru", b"[startwin]=TrueTrue", b"[ontop]=\nTrue",
                                         b"[taskbar]=True\n", b"[startwin]=+", b"[startwin]=."),
     "booleans-digit-run-100k.ini": b"[startwin]=" + b"0" * 100000 + b"1",
-    "known-bug-height-100.000001-reaches-target-as-100.ini": crlf(b"[height]=100.000001",
+    "height-100.000001-rounds-to-100-is-refused.ini": crlf(b"[height]=100.000001",
                                                                   b"[width]=100.0000038"),
+
+    "number-just-out-of-double-range.ini": crlf(b"[width]=9e309", b"[height]=1e-325",
+                                                b"[startwin]=2e-324", b"[startwin]=3e-324",
+                                                b"[width]=1.7976931348623159e308",
+                                                b"[height]=1.7976931348623157e308",
+                                                b"[startwin]=-1e-400"),
+
+    # States written and read back (see state() above).
+    "roundtrip-sizes-nan-and-negative-fraction.bin": state(ALL_FLAGS, NAN, -1234.5678, b"b", b"s", b"c"),
+    "roundtrip-sizes-fraction-and-float-max.bin": state(ALL_FLAGS, 6330.5, 3.4028234663852886e38),
+    "roundtrip-sizes-small-fraction-and-subnormal.bin": state(ALL_FLAGS, 0.00012345, 1e-45),
+    "roundtrip-sizes-infinity-and-just-above-100.bin": state(ALL_FLAGS, INF, 100.00001),
+    "roundtrip-sizes-whole-above-1e7-and-negative-zero.bin": state(ALL_FLAGS, 123456789.0, -0.0),
+    "roundtrip-sizes-101-and-100.001-no-toggles.bin": state(0x0C, 101.0, 100.001, b"x", b"y", b"z"),
+    "roundtrip-links-holding-tags-and-crlf.bin": state(ALL_FLAGS, 8835.0, 6330.0,
+                                                       b"a[linkstart]=b\r\nc", b"[badgelink]=\r",
+                                                       b"[ontop]=True\r\n[width]=9000\n"),
+    "roundtrip-links-utf8-and-nul.bin": state(0x01, 7200.25, 5000.75, "é🎉".encode(), b"\0\0",
+                                              b"\xff\xfe invalid"),
 
     # Size.
     "huge-single-line-190k-with-brackets.ini": (b"[linkstart]=" + (b"https://x.invalid/[a]=b[linkclos" * 6000))[:190000],

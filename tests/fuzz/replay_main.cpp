@@ -55,7 +55,8 @@ int main(int argc, char **argv)
             return 2;
         }
         // An exact-size heap copy, so ASan sees a read past the last byte.
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                      std::istreambuf_iterator<char>());
         std::printf("replay: %s (%zu bytes)\n", input.filename().c_str(), bytes.size());
         std::fflush(stdout);
         std::vector<uint8_t> data(bytes.begin(), bytes.end());

@@ -22,8 +22,7 @@
 namespace {
 
 // Counts calls and keeps the last values, so nothing can be optimised away.
-class CountingTarget : public SettingsTarget
-{
+class CountingTarget : public SettingsTarget {
 public:
     long long calls = 0;
     qsizetype lastLinkSize = 0;

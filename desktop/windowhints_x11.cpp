@@ -1,4 +1,4 @@
-#include "desktop/taskbarbutton.h"
+#include "desktop/windowhints.h"
 
 #include <QGuiApplication>
 #include <QWidget>
@@ -12,18 +12,15 @@
 
 namespace {
 
-struct FreeDeleter
-{
+struct FreeDeleter {
     void operator()(void *p) const { free(p); }
 };
-template<typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+template<typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
     const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, false, uint16_t(strlen(name)), name),
-            nullptr));
+            connection, xcb_intern_atom(connection, false, uint16_t(strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -34,9 +31,8 @@ bool isMapped(xcb_connection_t *connection, xcb_window_t window)
     return reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
 }
 
-} // namespace
-
-void setShowsInTaskbar(QWidget *widget, bool shows)
+// Adds or removes up to two _NET_WM_STATE atoms of the window.
+void setNetWmState(QWidget *widget, bool on, const char *first, const char *second)
 {
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11)
@@ -44,8 +40,8 @@ void setShowsInTaskbar(QWidget *widget, bool shows)
     xcb_connection_t *connection = x11->connection();
     const auto window = xcb_window_t(widget->winId());
     const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
-    const xcb_atom_t skipTaskbar = atom(connection, "_NET_WM_STATE_SKIP_TASKBAR");
-    const xcb_atom_t skipPager = atom(connection, "_NET_WM_STATE_SKIP_PAGER");
+    const xcb_atom_t one = atom(connection, first);
+    const xcb_atom_t two = second ? atom(connection, second) : xcb_atom_t(XCB_ATOM_NONE);
 
     if (isMapped(connection, window)) {
         // A shown window's state belongs to the window manager: ask it.
@@ -54,9 +50,9 @@ void setShowsInTaskbar(QWidget *widget, bool shows)
         event.format = 32;
         event.window = window;
         event.type = state;
-        event.data.data32[0] = shows ? 0 : 1; // _NET_WM_STATE_REMOVE / _ADD
-        event.data.data32[1] = skipTaskbar;
-        event.data.data32[2] = skipPager;
+        event.data.data32[0] = on ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
+        event.data.data32[1] = one;
+        event.data.data32[2] = two;
         event.data.data32[3] = 1; // from an ordinary application
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
         xcb_send_event(connection, false, root,
@@ -74,14 +70,27 @@ void setShowsInTaskbar(QWidget *widget, bool shows)
             atoms.assign(data, data + reply->value_len);
         }
         atoms.erase(std::remove_if(atoms.begin(), atoms.end(),
-                                   [&](xcb_atom_t a) { return a == skipTaskbar || a == skipPager; }),
+                                   [&](xcb_atom_t a) { return a == one || a == two; }),
                     atoms.end());
-        if (!shows) {
-            atoms.push_back(skipTaskbar);
-            atoms.push_back(skipPager);
+        if (on) {
+            atoms.push_back(one);
+            if (two != XCB_ATOM_NONE)
+                atoms.push_back(two);
         }
         xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32,
                             uint32_t(atoms.size()), atoms.data());
     }
     xcb_flush(connection);
+}
+
+} // namespace
+
+void setTopMost(QWidget *window, bool topMost)
+{
+    setNetWmState(window, topMost, "_NET_WM_STATE_ABOVE", nullptr);
+}
+
+void setShowsInTaskbar(QWidget *window, bool shows)
+{
+    setNetWmState(window, !shows, "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER");
 }

@@ -1,8 +1,14 @@
-#include "desktop/taskbarbutton.h"
+#include "desktop/windowhints.h"
 
 #include <QWidget>
 
 #include <windows.h>
+
+void setTopMost(QWidget *widget, bool topMost)
+{
+    SetWindowPos(reinterpret_cast<HWND>(widget->winId()), topMost ? HWND_TOPMOST : HWND_NOTOPMOST,
+                 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 void setShowsInTaskbar(QWidget *widget, bool shows)
 {
