@@ -1,6 +1,7 @@
 #include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
 #include "support/messageboxes.h"
+#include "support/startedwindow.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
@@ -108,15 +109,15 @@ private slots:
 
 private:
     frmMain &start(const QByteArray &ini = {});
-    QSystemTrayIcon *tray() const { return m_window->findChild<QSystemTrayIcon *>(); }
+    QSystemTrayIcon *tray() const { return m_program->window().findChild<QSystemTrayIcon *>(); }
     QAction *action(const char *name) const
     {
-        return m_window->findChild<QAction *>(QLatin1String(name));
+        return m_program->window().findChild<QAction *>(QLatin1String(name));
     }
 
     TestHttpServer m_server;
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<StartedWindow> m_program;
 };
 
 void TestDesktop::initTestCase()
@@ -137,21 +138,14 @@ void TestDesktop::init()
 
 void TestDesktop::cleanup()
 {
-    m_window.reset();
+    m_program.reset();
     m_dir.reset();
 }
 
 frmMain &TestDesktop::start(const QByteArray &ini)
 {
-    const QString path = m_dir->filePath(QStringLiteral("talvorin.ini"));
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(ini);
-    file.close();
-    m_window = std::make_unique<frmMain>(SettingsFile(path));
-    m_window->load();
-    m_window->show();
-    return *m_window;
+    m_program = std::make_unique<StartedWindow>();
+    return m_program->start(ini);
 }
 
 void TestDesktop::trayIconIsEmbeddedUntilExit()
@@ -278,8 +272,7 @@ void TestDesktop::failedAutostartLeavesTheCheckMarks()
              qPrintable(boxes.seen().first()));
     QVERIFY2(boxes.seen().first().contains(QLatin1String("TalvorinTool.desktop")),
              qPrintable(boxes.seen().first()));
-    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("talvorin.ini")))
-            || QFile(m_dir->filePath(QStringLiteral("talvorin.ini"))).size() == 0);
+    QCOMPARE(QFile(m_program->iniPath()).size(), 0); // nothing saved
 
     // Where it can be written, the entry comes and goes with the check marks.
     blocker.remove();

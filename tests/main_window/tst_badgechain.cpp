@@ -1,6 +1,7 @@
 #include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
 #include "support/messageboxes.h"
+#include "support/startedwindow.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
@@ -48,8 +49,7 @@ private:
     frmMain &start(const QByteArray &badgePath);
 
     TestHttpServer m_server;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<StartedWindow> m_program;
     UrlCatcher m_catcher;
 };
 
@@ -96,31 +96,19 @@ void TestBadgeChain::initTestCase()
 
 void TestBadgeChain::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
     m_catcher.urls.clear();
 }
 
 void TestBadgeChain::cleanup()
 {
-    m_window.reset();
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String("LoginWindow"))
-            delete widget;
-    }
-    m_dir.reset();
+    // The login windows go with the main window.
+    m_program.reset();
 }
 
 frmMain &TestBadgeChain::start(const QByteArray &badgePath)
 {
-    const QString ini = m_dir->filePath(QStringLiteral("talvorin.ini"));
-    QFile file(ini);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("[badgelink]=" + m_server.url(badgePath).toLatin1() + "\r\n");
-    file.close();
-    m_window = std::make_unique<frmMain>(SettingsFile(ini));
-    m_window->load();
-    m_window->show();
-    return *m_window;
+    m_program = std::make_unique<StartedWindow>();
+    return m_program->start("[badgelink]=" + m_server.url(badgePath).toLatin1() + "\r\n");
 }
 
 void TestBadgeChain::chatOpensInTheMainWindow_data()

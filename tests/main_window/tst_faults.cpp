@@ -1,6 +1,7 @@
 #include "main_window/badgepage.h"
 #include "main_window/badgerules.h"
 #include "main_window/frmmain.h"
+#include "support/startedwindow.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
@@ -38,9 +39,7 @@ private:
     QString link(const QByteArray &path) const { return m_server->url(path); }
 
     std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<frmMain> m_window;
-    std::unique_ptr<QSignalSpy> m_unloaded;
+    std::unique_ptr<StartedWindow> m_program;
     QList<QUrl> m_outside;
 };
 
@@ -57,30 +56,19 @@ void TestFaults::init()
     m_server->setPage("/start", "online");
     m_server->setPage("/badge", "<body><a href='/chat' target='_blank'>chat</a></body>");
     m_server->setPage("/chat", "<title>Chat</title><body>chat</body>");
-    m_dir = std::make_unique<QTemporaryDir>();
     m_outside.clear();
 }
 
 void TestFaults::cleanup()
 {
-    m_unloaded.reset();
-    m_window.reset();
+    m_program.reset();
     m_server.reset();
-    m_dir.reset();
 }
 
 frmMain &TestFaults::start(const QByteArray &ini)
 {
-    const QString path = m_dir->filePath(QStringLiteral("talvorin.ini"));
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(ini);
-    file.close();
-    m_window = std::make_unique<frmMain>(SettingsFile(path));
-    m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
-    m_window->load();
-    m_window->show();
-    return *m_window;
+    m_program = std::make_unique<StartedWindow>();
+    return m_program->start(ini);
 }
 
 void TestFaults::navigationRule_data()
@@ -162,11 +150,11 @@ void TestFaults::statusLinkFaults()
     QSignalSpy ticks(&tick, &QTimer::timeout);
     tick.start(10);
     QTRY_VERIFY(ticks.count() >= 3);
-    QCOMPARE(m_unloaded->count(), 0);
+    QCOMPARE(m_program->unloadCount(), 0);
 
     // Exit ends the program, at the latest at its deadline.
     window.mnuExit_Click();
-    QTRY_COMPARE_WITH_TIMEOUT(m_unloaded->count(), 1, 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 8000);
 }
 
 void TestFaults::pagesCannotLeaveTheWeb()

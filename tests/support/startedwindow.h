@@ -1,0 +1,37 @@
+#pragma once
+
+#include "main_window/frmmain.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A main window started as the program starts it, from a talvorin.ini of its
+// own in a temporary directory.
+class StartedWindow {
+public:
+    frmMain &start(const QByteArray &ini)
+    {
+        QFile file(iniPath());
+        if (file.open(QIODevice::WriteOnly))
+            file.write(ini);
+        file.close();
+        m_window = std::make_unique<frmMain>(SettingsFile(iniPath()));
+        m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
+        m_window->load();
+        m_window->show();
+        return *m_window;
+    }
+
+    QString iniPath() const { return m_dir.filePath(QStringLiteral("talvorin.ini")); }
+    frmMain &window() const { return *m_window; }
+    // How often the window was unloaded for good (the program's end).
+    int unloadCount() const { return int(m_unloaded->count()); }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<frmMain> m_window;
+    std::unique_ptr<QSignalSpy> m_unloaded;
+};
