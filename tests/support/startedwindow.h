@@ -15,8 +15,8 @@ public:
     frmMain &start(const QByteArray &ini)
     {
         QFile file(iniPath());
-        if (file.open(QIODevice::WriteOnly))
-            file.write(ini);
+        if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size())
+            qFatal("cannot write %s", qPrintable(iniPath()));
         file.close();
         m_window = std::make_unique<frmMain>(SettingsFile(iniPath()));
         m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
