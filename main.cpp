@@ -4,10 +4,16 @@
 #include "settings/settingsfile.h"
 
 #include <QApplication>
+#include <QQuickWindow>
 
 int main(int argc, char *argv[])
 {
-    // The browser engine shares its GL contexts with the widgets.
+    // The pages are composited in software: a chat window gains nothing from
+    // the GPU, whose contexts and buffers cost some 40 MiB and slow the start.
+    // QT_QUICK_BACKEND still picks another way.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    // Where it is GL, the browser engine shares its contexts with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("TalvorinTool"));

@@ -4,7 +4,7 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
-BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-webengine-dev
+BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-webengine-dev
     libxcb1-dev)
 # clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
