@@ -16,7 +16,7 @@ import os
 import subprocess
 import sys
 
-import desktop
+import window
 import measure
 import report
 from measure import Config
@@ -49,19 +49,10 @@ CANDIDATE_SETS = [
 ]
 
 
-def build_program(root, build_dir):
-    subprocess.run(['cmake', '-S', root, '-B', build_dir], check=True)
-    subprocess.run(['cmake', '--build', build_dir, '-j%d' % len(os.sched_getaffinity(0))], check=True)
-    return os.path.join(build_dir, 'TalvorinTool')
-
-
-def open_desktop(force_virtual):
-    if force_virtual or not os.environ.get('DISPLAY'):
-        return desktop.VirtualDesktop().start()
-    if not desktop.has_window_manager():
+def check_desktop():
+    if not window.has_window_manager():
         print('bench: no EWMH window manager on %s: the window cannot be closed into the tray'
-              % os.environ['DISPLAY'], file=sys.stderr)
-    return None
+              % os.environ.get('DISPLAY'), file=sys.stderr)
 
 
 def program_line(r):
@@ -99,8 +90,7 @@ def write(path, lines):
 
 def benchmark(args, exe, url, log):
     """Program (each configuration) and Chromium, interleaved, args.runs rounds."""
-    configs = [Config(args.flags.split() if args.flags else [], dict(e.split('=', 1) for e in args.env))]
-    configs += [Config.parse(text) for text in args.also]
+    configs = [Config()] + [Config.parse(text) for text in args.also]
     with_chromium = not args.no_chromium and measure.chromium_command()
     program_results = [[] for _ in configs]
     chromium_results = []
@@ -167,20 +157,16 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--root', required=True, help='the repository (set by bench/run)')
     parser.add_argument('--runs', type=int, help='runs (default 5; 3 per set with --compare-flags)')
-    parser.add_argument('--exe', help='benchmark this executable instead of building one')
-    parser.add_argument('--build-dir', help='where to build (default: build/ of the repository)')
-    parser.add_argument('--flags', default='', help='QTWEBENGINE_CHROMIUM_FLAGS for the program')
-    parser.add_argument('--env', action='append', default=[], metavar='NAME=VALUE',
-                        help='extra environment for the program (repeatable)')
+    parser.add_argument('--exe', required=True, help='the program (bench/run builds it by default)')
     parser.add_argument('--also', action='append', default=[], metavar='SET',
-                        help='benchmark the program with this set as well, e.g. "QT_QUICK_BACKEND=software'
-                             ' --renderer-process-limit=1" (repeatable)')
+                        help='benchmark the program with this set as well: engine switches and NAME=VALUE'
+                             ' environment variables, e.g. "QT_QUICK_BACKEND=rhi --renderer-process-limit=1"'
+                             ' (repeatable; --also=--switch for a lone switch)')
     parser.add_argument('--compare-flags', nargs='?', const='', metavar='FILE',
                         help='compare switch sets (built-in list, or one set a line from FILE)')
     parser.add_argument('--idle', type=float, default=30.0, help='seconds hidden in the tray for figure 5 (0: skip)')
     parser.add_argument('--no-chromium', action='store_true', help='leave Chromium out')
     parser.add_argument('--chromium-flags', default='', help='extra switches for Chromium')
-    parser.add_argument('--virtual', action='store_true', help='own virtual desktop even when DISPLAY is set')
     parser.add_argument('--output', help='where the Markdown goes (default bench/results.md or bench/flags.md)')
     args = parser.parse_args()
     if args.runs is None:
@@ -189,9 +175,8 @@ def main():
         print('bench: chromium is not installed (apt-get install chromium); measuring the program alone',
               file=sys.stderr)
 
-    exe = os.path.abspath(args.exe) if args.exe else \
-        build_program(args.root, args.build_dir or os.path.join(args.root, 'build'))
-    screen = open_desktop(args.virtual)
+    exe = args.exe
+    check_desktop()
     log = RequestLog()
     server, url = start_server(log)
     try:
@@ -201,8 +186,6 @@ def main():
             text = benchmark(args, exe, url, log)
     finally:
         server.shutdown()
-        if screen:
-            screen.stop()
     print('\n' + text)
 
 

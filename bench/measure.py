@@ -7,7 +7,7 @@ import subprocess
 import tempfile
 import time
 
-import desktop
+import window
 from procs import cpu_snapshot, cpu_used_ms, kill_group, memory_snapshot, other_engine_processes
 from server import MARK_RGB
 
@@ -114,16 +114,16 @@ def measure_hidden(proc, idle_seconds):
     """Figure 5: closes the window as a user does, then the CPU time of the whole tree
     over idle_seconds while it sits in the tray; also the memory at the end."""
     result = {}
-    window = desktop.find_window(proc.pid, WINDOW_TITLE)
-    if window is None or proc.poll() is not None:
+    wid = window.find_window(proc.pid, WINDOW_TITLE)
+    if wid is None or proc.poll() is not None:
         return result
-    marks = desktop.count_pixels(window, MARK_RGB)
+    marks = window.count_pixels(wid, MARK_RGB)
     if marks is not None:
         result['painted'] = marks >= MIN_MARK_PIXELS
     if idle_seconds <= 0:
         return result
-    desktop.close_window(window)
-    result['hidden'] = desktop.wait_hidden(window, HIDE_SETTLE)
+    window.close_window(wid)
+    result['hidden'] = window.wait_hidden(wid, HIDE_SETTLE)
     time.sleep(HIDE_SETTLE)
     if proc.poll() is not None:
         return result

@@ -6,7 +6,6 @@
 #include "support/testmain.h"
 
 #include <QDesktopServices>
-#include <QTemporaryDir>
 #include <QWebEngineView>
 
 namespace {

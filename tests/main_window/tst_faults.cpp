@@ -122,13 +122,7 @@ void TestFaults::statusLinkFaults()
     m_server->setDripping("/drip");
     QString bad;
     if (fault == QLatin1String("refused")) {
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        bad = QStringLiteral("http://127.0.0.1:%1/status").arg(port);
+        bad = TestHttpServer::refusedUrl();
     } else if (fault == QLatin1String("malformed")) {
         bad = QStringLiteral("http://[::1");
     } else if (fault == QLatin1String("unknown")) {

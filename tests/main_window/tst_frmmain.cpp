@@ -1,13 +1,13 @@
 #include "desktop/shutdownsignals.h"
 #include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
+#include "support/startedwindow.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
 #include <QFrame>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTemporaryDir>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -50,19 +50,14 @@ private slots:
     void trayTwinsKeepCheckMarksEqual();
 
 private:
-    void writeIni(const QByteArray &bytes);
-    frmMain &startWindow();
-    QString iniPath() const { return m_dir->filePath(QStringLiteral("talvorin.ini")); }
+    frmMain &start(const QByteArray &ini);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<TestHttpServer> m_server;
-    std::unique_ptr<frmMain> m_window;
-    std::unique_ptr<QSignalSpy> m_unloaded;
+    std::unique_ptr<StartedWindow> m_program;
 };
 
 void TestFrmMain::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
     m_server = std::make_unique<TestHttpServer>();
     QVERIFY(m_server->start());
     m_server->setPage("/start", "online");
@@ -72,32 +67,19 @@ void TestFrmMain::init()
 
 void TestFrmMain::cleanup()
 {
-    m_unloaded.reset();
-    m_window.reset();
+    m_program.reset();
     m_server.reset();
-    m_dir.reset();
 }
 
-void TestFrmMain::writeIni(const QByteArray &bytes)
+frmMain &TestFrmMain::start(const QByteArray &ini)
 {
-    QFile file(iniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-frmMain &TestFrmMain::startWindow()
-{
-    m_window = std::make_unique<frmMain>(SettingsFile(iniPath()));
-    m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
-    m_window->load();
-    m_window->show();
-    return *m_window;
+    m_program = std::make_unique<StartedWindow>();
+    return m_program->start(ini);
 }
 
 void TestFrmMain::startsWithoutBadgeLink()
 {
-    writeIni("[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
     QTRY_COMPARE(m_server->count("/start"), 1);
     QVERIFY(window.isVisible());
     QVERIFY(window.findChild<QFrame *>(QStringLiteral("Frame1"))->isVisible());
@@ -110,9 +92,8 @@ void TestFrmMain::startsWithoutBadgeLink()
 
 void TestFrmMain::startsWithBadgeLink()
 {
-    writeIni("[badgelink]=" + m_server->url("/badge").toLatin1()
-             + "\r\n[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[badgelink]=" + m_server->url("/badge").toLatin1()
+                            + "\r\n[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
     QTRY_COMPARE(m_server->count("/badge"), 1);
     // The owner's site hears of the start before the badge page is asked for.
     QCOMPARE(m_server->requests().first(), QByteArray("/start"));
@@ -134,16 +115,15 @@ void TestFrmMain::replayedTogglesDoNotSaveHalfReadState()
 {
     const QByteArray saved = "[ontop]=True\r\n[taskbar]=True\r\n[startwin]=True\r\n"
                              "[height]=7500\r\n[width]=6000\r\n";
-    writeIni(saved);
-    frmMain &window = startWindow();
-    QCOMPARE(fileBytes(iniPath()), saved);
+    frmMain &window = start(saved);
+    QCOMPARE(fileBytes(m_program->iniPath()), saved);
     for (const char *name :
          { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
         QVERIFY2(window.findChild<QAction *>(QLatin1String(name))->isChecked(), name);
 
     // The next change writes the whole state, start at login and size included.
     window.findChild<QAction *>(QStringLiteral("mnutop"))->trigger();
-    const QStringList lines = fileLines(iniPath());
+    const QStringList lines = fileLines(m_program->iniPath());
     QCOMPARE(lines.mid(3, 3),
              (QStringList { QStringLiteral("[ontop]=False"), QStringLiteral("[taskbar]=True"),
                             QStringLiteral("[startwin]=True") }));
@@ -155,14 +135,13 @@ void TestFrmMain::savedSizeComesBackAsSaved()
     const double twipsPerPixel = 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY();
     const int height = qRound(600 * twipsPerPixel);
     const int width = qRound(450 * twipsPerPixel);
-    writeIni("[height]=" + QByteArray::number(height) + "\r\n[width]=" + QByteArray::number(width)
-             + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[height]=" + QByteArray::number(height)
+                            + "\r\n[width]=" + QByteArray::number(width) + "\r\n");
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_COMPARE(window.frameGeometry().size(), QSize(450, 600));
     window.mnuExit_Click();
-    QTRY_COMPARE(m_unloaded->count(), 1);
-    const QStringList lines = fileLines(iniPath());
+    QTRY_COMPARE(m_program->unloadCount(), 1);
+    const QStringList lines = fileLines(m_program->iniPath());
     QCOMPARE(lines.mid(6),
              (QStringList { QStringLiteral("[height]=%1").arg(height),
                             QStringLiteral("[width]=%1").arg(width) }));
@@ -170,22 +149,22 @@ void TestFrmMain::savedSizeComesBackAsSaved()
 
 void TestFrmMain::closeOnlyHides()
 {
-    frmMain &window = startWindow();
+    frmMain &window = start({});
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(!window.close());
     QVERIFY(!window.isVisible());
     QVERIFY(!window.isExitRequested());
-    QCOMPARE(m_unloaded->count(), 0);
+    QCOMPARE(m_program->unloadCount(), 0);
 
     // Exit while hidden in the notification area saves no size.
     window.mnuExit_Click();
-    QTRY_COMPARE(m_unloaded->count(), 1);
-    QCOMPARE(fileLines(iniPath()).size(), 6);
+    QTRY_COMPARE(m_program->unloadCount(), 1);
+    QCOMPARE(fileLines(m_program->iniPath()).size(), 6);
 }
 
 void TestFrmMain::minimizedWindowIsHiddenAndRestored()
 {
-    frmMain &window = startWindow();
+    frmMain &window = start({});
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.showMinimized();
     QTRY_VERIFY(!window.isVisible());
@@ -205,22 +184,20 @@ void TestFrmMain::minimizedWindowIsHiddenAndRestored()
 
 void TestFrmMain::exitWithoutExitLink()
 {
-    writeIni("[badgelink]=" + m_server->url("/badge").toLatin1() + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[badgelink]=" + m_server->url("/badge").toLatin1() + "\r\n");
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.mnuExit_Click();
-    QCOMPARE(m_unloaded->count(), 1);
+    QCOMPARE(m_program->unloadCount(), 1);
     QVERIFY(window.isExitRequested());
     QVERIFY(!window.isVisible());
-    QCOMPARE(fileLines(iniPath()).first(), "[badgelink]=" + m_server->url("/badge"));
-    QCOMPARE(fileLines(iniPath()).size(), 8);
+    QCOMPARE(fileLines(m_program->iniPath()).first(), "[badgelink]=" + m_server->url("/badge"));
+    QCOMPARE(fileLines(m_program->iniPath()).size(), 8);
 }
 
 void TestFrmMain::exitEndsWhenTheExitPageNeverAnswers()
 {
     m_server->setSilent("/hang");
-    writeIni("[linkclose]=" + m_server->url("/hang").toLatin1() + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[linkclose]=" + m_server->url("/hang").toLatin1() + "\r\n");
     window.setExitTimeout(800);
     QElapsedTimer clock;
     clock.start();
@@ -228,19 +205,18 @@ void TestFrmMain::exitEndsWhenTheExitPageNeverAnswers()
     // Until then the program goes on as it was; choosing Exit again sends the
     // request again but does not push the end back.
     QTest::qWait(400);
-    QCOMPARE(m_unloaded->count(), 0);
+    QCOMPARE(m_program->unloadCount(), 0);
     QVERIFY(window.isVisible());
     window.mnuExit_Click();
-    QTRY_COMPARE_WITH_TIMEOUT(m_unloaded->count(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 5000);
     QVERIFY(clock.elapsed() < 1500);
     QCOMPARE(m_server->count("/hang"), 2);
 }
 
 void TestFrmMain::onlineAndOffline()
 {
-    writeIni("[linkstart]=" + m_server->url("/start").toLatin1()
-             + "\r\n[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[linkstart]=" + m_server->url("/start").toLatin1()
+                            + "\r\n[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
     QTRY_COMPARE(m_server->count("/start"), 1);
     auto *online = window.findChild<QAction *>(QStringLiteral("mnuonline"));
     auto *offline = window.findChild<QAction *>(QStringLiteral("mnuoffline"));
@@ -262,23 +238,22 @@ void TestFrmMain::onlineAndOffline()
     QVERIFY(!online->isChecked());
     // Going offline tells the site, but only Exit ends the program.
     QTest::qWait(200);
-    QCOMPARE(m_unloaded->count(), 0);
+    QCOMPARE(m_program->unloadCount(), 0);
 }
 
 void TestFrmMain::sigtermRunsExit()
 {
-    writeIni("[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
-    frmMain &window = startWindow();
+    frmMain &window = start("[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
     ShutdownSignals shutdown;
     connect(&shutdown, &ShutdownSignals::shutdownRequested, &window, &frmMain::mnuExit_Click);
     QVERIFY(::raise(SIGTERM) == 0);
-    QTRY_COMPARE(m_unloaded->count(), 1);
+    QTRY_COMPARE(m_program->unloadCount(), 1);
     QCOMPARE(m_server->count("/exit"), 1);
 }
 
 void TestFrmMain::trayTwinsKeepCheckMarksEqual()
 {
-    frmMain &window = startWindow();
+    frmMain &window = start({});
     const QList<QPair<const char *, const char *>> twins = { { "mnutop", "mnuTrayTop" },
                                                              { "mnuShow", "mnutraytask" },
                                                              { "mnuStart", "mnuTrayStart" } };
@@ -293,7 +268,7 @@ void TestFrmMain::trayTwinsKeepCheckMarksEqual()
         }
     }
     // Every toggle saved the whole state at once.
-    QCOMPARE(fileLines(iniPath()).mid(3, 3),
+    QCOMPARE(fileLines(m_program->iniPath()).mid(3, 3),
              (QStringList { QStringLiteral("[ontop]=True"), QStringLiteral("[taskbar]=True"),
                             QStringLiteral("[startwin]=True") }));
 }

@@ -2,7 +2,6 @@
 #include "support/testhttpserver.h"
 
 #include <QNetworkAccessManager>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -56,13 +55,7 @@ void TestStatusRequester::everyOpenIsOneCompletion()
     if (link.startsWith(QLatin1Char('/'))) {
         link = m_server->url(link.toLatin1());
     } else if (link == QLatin1String("refused")) {
-        quint16 port = 0;
-        {
-            QTcpServer probe; // a port that was free a moment ago and is closed now
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            port = probe.serverPort();
-        }
-        link = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+        link = TestHttpServer::refusedUrl();
     }
 
     StatusRequester requester(m_network.get(), QStringLiteral("webStart"), nullptr);

@@ -19,6 +19,14 @@ bool TestHttpServer::start()
     return m_server.listen(QHostAddress::LocalHost);
 }
 
+QString TestHttpServer::refusedUrl()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        qFatal("no free port on 127.0.0.1");
+    return QStringLiteral("http://127.0.0.1:%1/status").arg(probe.serverPort());
+}
+
 QString TestHttpServer::url(const QByteArray &path) const
 {
     return QStringLiteral("http://127.0.0.1:%1%2")

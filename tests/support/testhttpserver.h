@@ -16,6 +16,9 @@ public:
 
     bool start();
     QString url(const QByteArray &path) const;
+    // An address on 127.0.0.1 whose port was free a moment ago and is closed
+    // now: connecting to it is refused.
+    static QString refusedUrl();
 
     void setPage(const QByteArray &path, const QByteArray &body, int status = 200,
                  const QByteArray &contentType = "text/html; charset=utf-8");
