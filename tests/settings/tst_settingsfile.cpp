@@ -8,7 +8,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -42,6 +45,44 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
+// An ordinary user's ids, for the parts of a test that root, who writes
+// through any permission, cannot show.
+const uid_t kNobody = 65534;
+
+// Runs `work` in a forked child of this test, as an ordinary user where the
+// test runs as root, and gives back what it answered.
+bool asOrdinaryUser(const std::function<bool()> &work)
+{
+    const pid_t child = fork();
+    if (child < 0)
+        qFatal("cannot fork");
+    if (child == 0) {
+        if (geteuid() == 0
+            && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(3);
+        _exit(work() ? 0 : 1);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        qFatal("the child did not end");
+    if (WEXITSTATUS(status) == 3)
+        qFatal("the child cannot become an ordinary user");
+    return WEXITSTATUS(status) == 0;
+}
+
+bool writeAsOrdinaryUser(const QString &path, const QByteArray &bytes)
+{
+    return asOrdinaryUser([&] { return SettingsFile(path).write(bytes); });
+}
+
+// Hands a file or folder made by the test to the ordinary user that
+// asOrdinaryUser() becomes.
+void giveToOrdinaryUser(const QString &path)
+{
+    if (geteuid() == 0 && chown(QFile::encodeName(path).constData(), kNobody, kNobody) != 0)
+        qFatal("cannot hand %s over", qPrintable(path));
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -52,6 +93,8 @@ private slots:
     void writeReplacesTheWholeFile();
     void failedWriteLeavesThePreviousFileWhole_data();
     void failedWriteLeavesThePreviousFileWhole();
+    void readOnlyFileOrFolderStaysWhole_data();
+    void readOnlyFileOrFolderStaysWhole();
     void readOfAMissingFileIsEmpty();
     void killedWriterLeavesOldOrNewFile();
 };
@@ -76,15 +119,17 @@ void TestSettingsFile::livesBesideTheProgramWhereItCan()
 
 void TestSettingsFile::movesToTheConfigDirectoryOfAnInstalledCopy()
 {
-    if (geteuid() == 0)
-        QSKIP("root may write every directory; the rule needs one it may not");
     QTemporaryDir program, config;
-    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const QString configFile = config.filePath(QStringLiteral("sub/talvorin.ini"));
-    const QString located =
-            SettingsFile::locate(program.path(), config.filePath(QStringLiteral("sub")));
-    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(located, configFile);
+    const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(program.path(), readable));
+    giveToOrdinaryUser(config.path());
+    const QString configDir = config.filePath(QStringLiteral("sub"));
+    const bool movedToConfig = asOrdinaryUser([&] {
+        return SettingsFile::locate(program.path(), configDir)
+                == configDir + QStringLiteral("/talvorin.ini");
+    });
+    QFile::setPermissions(program.path(), readable | QFile::WriteOwner);
+    QVERIFY(movedToConfig);
 }
 
 void TestSettingsFile::writeReplacesTheWholeFile()
@@ -134,6 +179,44 @@ void TestSettingsFile::failedWriteLeavesThePreviousFileWhole()
     } else {
         QVERIFY(QFileInfo(path).isDir());
     }
+}
+
+void TestSettingsFile::readOnlyFileOrFolderStaysWhole_data()
+{
+    QTest::addColumn<bool>("folderReadOnly");
+    QTest::newRow("read-only file") << false;
+    QTest::newRow("read-only folder") << true;
+}
+
+void TestSettingsFile::readOnlyFileOrFolderStaysWhole()
+{
+    QFETCH(bool, folderReadOnly);
+    QTemporaryDir dir;
+    // The ordinary user must reach the folder inside.
+    QVERIFY(QFile::setPermissions(dir.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                          | QFile::ReadOther | QFile::ExeOther));
+    const QString folder = dir.filePath(QStringLiteral("program"));
+    const QString path = folder + QStringLiteral("/talvorin.ini");
+    const QByteArray previous = "[badgelink]=http://example.com/badge\r\n[ontop]=True\r\n";
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(SettingsFile(path).write(previous));
+    giveToOrdinaryUser(folder);
+    giveToOrdinaryUser(path);
+    // Before the permissions change the same writer succeeds, so the failure
+    // below is the read-only part and nothing else.
+    if (!writeAsOrdinaryUser(path, previous))
+        QSKIP("an ordinary user cannot reach the temporary folder here");
+    const auto readOnly = QFile::ReadOwner | QFile::ReadOther;
+    const auto exe = QFile::ExeOwner | QFile::ExeOther;
+    QVERIFY(folderReadOnly ? QFile::setPermissions(folder, readOnly | exe)
+                           : QFile::setPermissions(path, readOnly));
+
+    QVERIFY(!writeAsOrdinaryUser(path, "[badgelink]=http://example.com/other\r\n"));
+    QCOMPARE(contents(path), previous);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList { QStringLiteral("talvorin.ini") });
+    QFile::setPermissions(folder, readOnly | exe | QFile::WriteOwner);
 }
 
 void TestSettingsFile::readOfAMissingFileIsEmpty()
