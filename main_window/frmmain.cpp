@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -574,10 +575,19 @@ void frmMain::writeSettings()
     if (m_applyingSettings)
         return;
     QString error;
-    if (!m_settingsFile.write(formatSettings(currentState()), &error)) {
-        // The program goes on with its state in memory; the old file stays whole.
-        qCWarning(lcWindow).noquote() << "settings not saved to" << m_settingsFile.path() << error;
-    }
+    if (m_settingsFile.write(formatSettings(currentState()), &error))
+        return;
+    // The program goes on with its state in memory; the old file stays whole.
+    qCWarning(lcWindow).noquote() << "settings not saved to" << m_settingsFile.path() << error;
+    // The owner hears of it once a run, not at every toggle, and not while
+    // the program is ending anyway.
+    if (m_saveFailureShown || ExitRequested)
+        return;
+    m_saveFailureShown = true;
+    showProgramMessage(this,
+                       QStringLiteral("The settings cannot be saved to %1; changes last until "
+                                      "TalvorinTool ends.\n%2")
+                               .arg(QDir::toNativeSeparators(m_settingsFile.path()), error));
 }
 
 SettingsState frmMain::currentState() const

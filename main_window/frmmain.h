@@ -116,6 +116,7 @@ private:
 
     SettingsFile m_settingsFile;
     bool m_applyingSettings = false;
+    bool m_saveFailureShown = false;
     bool m_sessionEnding = false;
     bool m_unloaded = false;
     bool ExitRequested = false;

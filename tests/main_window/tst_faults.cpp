@@ -1,11 +1,13 @@
 #include "main_window/badgepage.h"
 #include "main_window/badgerules.h"
 #include "main_window/frmmain.h"
+#include "support/messageboxes.h"
 #include "support/startedwindow.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFrame>
 #include <QTemporaryDir>
 #include <QWebEngineView>
@@ -33,6 +35,7 @@ private slots:
     void crashedRendererReloadsTheBadgeOnce();
     void hungBadgeRecoversWithReload();
     void failingBadgeServiceLeavesTheMenusWorking();
+    void unsavableSettingsAreToldOnce();
 
 private:
     frmMain &start(const QByteArray &ini);
@@ -248,6 +251,27 @@ void TestFaults::failingBadgeServiceLeavesTheMenusWorking()
     window.mnureload_Click();
     QTRY_COMPARE_WITH_TIMEOUT(m_server->count("/badge"), 2, 15000);
     QVERIFY(window.chatView()->url().isEmpty());
+}
+
+void TestFaults::unsavableSettingsAreToldOnce()
+{
+    frmMain &window = start("[ontop]=False\r\n");
+    // A folder where the file was: no save can succeed, not even as root.
+    QVERIFY(QFile::remove(m_program->iniPath()));
+    QVERIFY(QDir().mkdir(m_program->iniPath()));
+    MessageBoxWatcher boxes;
+    auto *top = window.findChild<QAction *>(QStringLiteral("mnutop"));
+    top->trigger();
+    top->trigger();
+    top->trigger();
+    QTRY_COMPARE(boxes.seen().size(), 1);
+    QVERIFY2(boxes.seen().first().startsWith(
+                     QStringLiteral("TalvorinTool: The settings cannot be saved to ")),
+             qPrintable(boxes.seen().first()));
+    // The toggles themselves took effect.
+    QVERIFY(top->isChecked());
+    QTest::qWait(200);
+    QCOMPARE(boxes.seen().size(), 1);
 }
 
 TALVORIN_TEST_MAIN(TestFaults)
