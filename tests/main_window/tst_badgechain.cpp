@@ -31,6 +31,7 @@ class TestBadgeChain : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -91,6 +92,11 @@ void TestBadgeChain::initTestCase()
                                   + "' target='_blank' style='display:block;height:200px'>"
                                     "visitor link</a>"));
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_catcher, "open");
+}
+
+void TestBadgeChain::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
 }
 
 void TestBadgeChain::init()

@@ -23,6 +23,7 @@ public slots:
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -32,6 +33,7 @@ private slots:
     void statusLinkFaults();
     void pagesCannotLeaveTheWeb();
     void localBadgeStaysInItsFolder();
+    void pagesGetNoPermissionButNotifications();
     void crashedRendererReloadsTheBadgeOnce();
     void hungBadgeRecoversWithReload();
     void failingBadgeServiceLeavesTheMenusWorking();
@@ -50,6 +52,12 @@ void TestFaults::initTestCase()
 {
     QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openOutside");
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
+}
+
+void TestFaults::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 void TestFaults::init()
@@ -208,6 +216,28 @@ void TestFaults::localBadgeStaysInItsFolder()
             QStringLiteral("location.href = 'file:///etc/hostname'"));
     QTest::qWait(1000);
     QCOMPARE(window.chatView()->title(), QStringLiteral("Local chat"));
+}
+
+void TestFaults::pagesGetNoPermissionButNotifications()
+{
+    m_server->setPage("/chat", "<title>Chat</title><body>chat</body>");
+    frmMain &window = start("[badgelink]=" + link("/badge").toLatin1() + "\r\n");
+    QWebEngineView *chat = window.chatView();
+    QTRY_COMPARE_WITH_TIMEOUT(chat->title(), QStringLiteral("Chat"), 15000);
+    chat->page()->runJavaScript(QStringLiteral(R"(
+        var answers = [];
+        function answer(text) {
+            answers.push(text);
+            if (answers.length == 2)
+                document.title = answers.sort().join(' ');
+        }
+        Notification.requestPermission().then(function (p) { answer('notifications ' + p); });
+        navigator.geolocation.getCurrentPosition(function () { answer('location granted'); },
+                                                 function (e) { answer('location ' + e.code); });
+    )"));
+    // Location error 1 is a refused permission.
+    QTRY_COMPARE_WITH_TIMEOUT(chat->title(), QStringLiteral("location 1 notifications granted"),
+                              10000);
 }
 
 void TestFaults::crashedRendererReloadsTheBadgeOnce()
