@@ -566,7 +566,7 @@ void frmMain::readSettings()
     // A replayed toggle would save a half-read state; the next change or the
     // exit writes the whole one.
     m_applyingSettings = true;
-    applySettingsText(decodeSettings(m_settingsFile.read()), *this);
+    applySettingsFile(m_settingsFile.read(), *this);
     m_applyingSettings = false;
 }
 

@@ -2,8 +2,10 @@
 
 #include "settings/conversions.h"
 
+#include <QByteArrayView>
 #include <QStringView>
 
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -91,23 +93,30 @@ int decidingTag(QStringView line)
 }
 
 // One left-to-right pass, so pieces that join into a tag after a cut stay.
-QString withoutTag(QStringView line, int tag)
+// The line's own buffer is reused: what is kept only ever moves towards the
+// front, behind the place being read.
+QString withoutTag(QString line, int tag)
 {
-    const char16_t *p = line.utf16();
+    char16_t *p = reinterpret_cast<char16_t *>(line.data());
     const qsizetype size = line.size();
     const qsizetype tagSize = kTags[tag].size();
-    QString value;
-    value.reserve(size - tagSize);
+    qsizetype kept = 0;
     qsizetype from = 0;
+    auto keepUpTo = [&](qsizetype end) {
+        if (kept != from)
+            std::memmove(p + kept, p + from, std::size_t(end - from) * sizeof *p);
+        kept += end - from;
+    };
     for (qsizetype i = 0; i < size; ++i) {
         if (p[i] == u'[' && tagAt(p + i, size - i) == tag) {
-            value.append(line.sliced(from, i - from));
+            keepUpTo(i);
             from = i + tagSize;
             i = from - 1;
         }
     }
-    value.append(line.sliced(from));
-    return value;
+    keepUpTo(size);
+    line.truncate(kept);
+    return line;
 }
 
 // Sizes are kept in single precision. A value beyond its range becomes
@@ -119,12 +128,12 @@ double toSinglePrecision(double twips)
     return static_cast<float>(twips);
 }
 
-void applyLine(QStringView line, SettingsTarget &target)
+void applyLine(QString line, SettingsTarget &target)
 {
     const int tag = decidingTag(line);
     if (tag < 0)
         return;
-    const QString value = withoutTag(line, tag);
+    const QString value = withoutTag(std::move(line), tag);
 
     switch (tag) {
     case BadgeTag:
@@ -164,6 +173,38 @@ void applyLine(QStringView line, SettingsTarget &target)
     }
 }
 
+// Cuts a file's text, or its bytes, into lines as the format does: blanks
+// trimmed from the end, one trailing CR LF / CR / LF removed, split at CR LF
+// only. `line(from, to, last)` gets every line's range, empty ones too.
+template<typename View, typename Line> void forEachLine(View rest, Line line)
+{
+    while (!rest.isEmpty() && rest.back() == ' ')
+        rest.chop(1);
+    // Each ending is looked at once, in this order: "a\r\n\r\n" becomes "a\r",
+    // so a CR can be left on the last line.
+    if (rest.size() >= 2 && rest[rest.size() - 2] == '\r' && rest.back() == '\n')
+        rest.chop(2);
+    if (rest.endsWith('\r'))
+        rest.chop(1);
+    if (rest.endsWith('\n'))
+        rest.chop(1);
+    if (rest.isEmpty())
+        return;
+
+    // A CR followed by anything but LF stays in the line.
+    const auto *p = rest.data();
+    const qsizetype size = rest.size();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i + 1 < size; ++i) {
+        if (p[i] == '\r' && p[i + 1] == '\n') {
+            line(from, i, false);
+            from = i + 2;
+            ++i;
+        }
+    }
+    line(from, size, true);
+}
+
 QString booleanText(bool value)
 {
     return value ? QStringLiteral("True") : QStringLiteral("False");
@@ -181,36 +222,34 @@ void applySettingsText(const QString &text, SettingsTarget &target)
     QStringView rest(text);
     while (!rest.isEmpty() && rest.front() == u' ')
         rest = rest.sliced(1);
-    while (!rest.isEmpty() && rest.back() == u' ')
-        rest.chop(1);
+    forEachLine(rest, [&](qsizetype from, qsizetype to, bool) {
+        if (to > from)
+            applyLine(rest.sliced(from, to - from).toString(), target);
+    });
+}
 
-    // Each ending is looked at once, in this order: "a\r\n\r\n" becomes "a\r",
-    // so a CR can be left on the last line.
-    if (rest.endsWith(kLineEnd))
-        rest.chop(2);
-    if (rest.endsWith(u'\r'))
-        rest.chop(1);
-    if (rest.endsWith(u'\n'))
-        rest.chop(1);
-
-    if (rest.isEmpty())
-        return;
-
-    // Lines are cut at CR LF only; a CR followed by anything else stays in
-    // the line.
-    const char16_t *p = rest.utf16();
-    const qsizetype size = rest.size();
-    qsizetype from = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (p[i] == u'\r' && i + 1 < size && p[i + 1] == u'\n') {
-            if (i > from)
-                applyLine(rest.sliced(from, i - from), target);
-            from = i + 2;
-            ++i;
+void applySettingsFile(const QByteArray &bytes, SettingsTarget &target)
+{
+    const QByteArrayView rest(bytes);
+    forEachLine(rest, [&](qsizetype from, qsizetype to, bool) {
+        QString line;
+        if (from == 0) {
+            // Only here can a byte order mark be dropped, and blanks are
+            // trimmed from the start of the text, after the mark.
+            line = decodeSettings(rest.sliced(0, to));
+            qsizetype blanks = 0;
+            while (blanks < line.size() && line[blanks] == u' ')
+                ++blanks;
+            line.remove(0, blanks);
+        } else {
+            // Decoded from the LF before it, so its first bytes are read
+            // as within the text, as the whole text would read them.
+            line = decodeSettings(rest.sliced(from - 1, to - from + 1));
+            line.remove(0, 1);
         }
-    }
-    if (from < size)
-        applyLine(rest.sliced(from), target);
+        if (!line.isEmpty())
+            applyLine(std::move(line), target);
+    });
 }
 
 QByteArray formatSettings(const SettingsState &state)
@@ -241,7 +280,7 @@ QString withoutLineBreaks(QString link)
     return link;
 }
 
-QString decodeSettings(const QByteArray &bytes)
+QString decodeSettings(QByteArrayView bytes)
 {
     return QString::fromLocal8Bit(bytes);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // The talvorin.ini line format: eight tagged lines, CR LF after each, read and
@@ -46,6 +47,10 @@ void applySettingLine(const QString &line, SettingsTarget &target);
 // CR LF / CR / LF removed, split at CR LF only, empty lines skipped.
 void applySettingsText(const QString &text, SettingsTarget &target);
 
+// Applies the file's bytes as applySettingsText(decodeSettings(bytes)) does,
+// decoding a line at a time, so a large file is never held as one text.
+void applySettingsFile(const QByteArray &bytes, SettingsTarget &target);
+
 // The file's bytes for a state, every line ending in CR LF. CR and LF are
 // dropped from the links so a value can never split into further lines.
 QByteArray formatSettings(const SettingsState &state);
@@ -54,4 +59,4 @@ QByteArray formatSettings(const SettingsState &state);
 QString withoutLineBreaks(QString link);
 
 // Bytes of the file to text and back, in the platform's narrow code page.
-QString decodeSettings(const QByteArray &bytes);
+QString decodeSettings(QByteArrayView bytes);

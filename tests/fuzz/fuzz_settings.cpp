@@ -396,13 +396,18 @@ void checkDecode(const QByteArray &bytes, const QString &text)
     CHECK(!bytes.isEmpty() || text.isEmpty());
 }
 
-void checkWholeFile(const QString &text)
+void checkWholeFile(const QByteArray &bytes, const QString &text)
 {
     RecordingTarget target;
     applySettingsText(text, target);
     Calls expected;
     modelText(text, expected);
     checkSameCalls(target.calls, expected);
+
+    // The file read a line at a time reads as its whole text.
+    RecordingTarget lineByLine;
+    applySettingsFile(bytes, lineByLine);
+    checkSameCalls(lineByLine.calls, target.calls);
 
     // Blanks around the whole text are trimmed away.
     RecordingTarget padded;
@@ -592,7 +597,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size)
             QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString text = decodeSettings(bytes);
     checkDecode(bytes, text);
-    checkWholeFile(text);
+    checkWholeFile(bytes, text);
     checkOneLine(text);
     checkLeadingNumber(text);
     checkBoolean(text);

@@ -90,6 +90,14 @@ FILES = {
                                        b"[linkstart]=\xe2\x82", b"[linkclose]=\x80\x80\x80",
                                        b"[ontop]=\xc3True", b"[height]=\xef\xbc\x97200"),
     "utf8-bom-before-first-tag.ini": b"\xef\xbb\xbf" + EIGHT,
+    # Only the file's first bytes are a byte order mark; on a later line the
+    # same bytes are part of the value, and blanks after the first one are trimmed.
+    "utf8-bom-blanks-and-bom-on-later-lines.ini": b"\xef\xbb\xbf  [ontop]=True\r\n"
+                                                  b"\xef\xbb\xbf[badgelink]=x\r\n\r\n"
+                                                  b"\xef\xbb\xbf[linkclose]=y",
+    # A sequence cut short at the end of a line, the last one included.
+    "utf8-sequences-cut-at-line-ends.ini": b"[badgelink]=a\xe2\x82\r\n[linkstart]=b\xf0\x9f\x98\r\n"
+                                           b"[linkclose]=c\xdf  \r\n",
     "utf16le-bom-as-notepad-saves-it.ini": b"\xff\xfe" + EIGHT.decode("ascii").encode("utf-16-le"),
     "latin1-accented-links.ini": crlf(b"[badgelink]=https://example.invalid/caf\xe9",
                                       b"[linkstart]=\xe4\xf6\xfc\xdf"),

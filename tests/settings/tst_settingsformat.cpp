@@ -78,6 +78,14 @@ QStringList applied(const QString &text)
     return target.calls;
 }
 
+// The file's bytes as the program reads them, a line at a time.
+QStringList appliedFile(const QByteArray &bytes)
+{
+    FakeTarget target;
+    applySettingsFile(bytes, target);
+    return target.calls;
+}
+
 } // namespace
 
 class TestSettingsFormat : public QObject {
@@ -98,7 +106,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, calls);
         QCOMPARE(formatSettings(::workedExample(hasSize)), bytes);
-        QCOMPARE(applied(decodeSettings(bytes)), calls);
+        QCOMPARE(appliedFile(bytes), calls);
     }
 
     // One line at a time: which tag decides and what its value becomes.
@@ -360,7 +368,7 @@ private slots:
                                  "startwin=true",    "height=8835",      "width=6330" };
         const char *names[] = { "badge=", "start=", "close=" };
         expected[which] = QLatin1String(names[which]) + "a[ontop]=Truebc";
-        QCOMPARE(applied(decodeSettings(bytes)), expected);
+        QCOMPARE(appliedFile(bytes), expected);
     }
 
     void badInputDoesNotCrash_data()
@@ -382,7 +390,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         FakeTarget target;
-        applySettingsText(decodeSettings(bytes), target);
+        applySettingsFile(bytes, target);
         for (const QString &call : std::as_const(target.calls))
             QVERIFY2(!call.startsWith("ontop") && !call.startsWith("width"), qPrintable(call));
     }
@@ -404,7 +412,7 @@ private slots:
         const qsizetype repeats = (50 * 1024 * 1024) / block.size() + 1;
         FakeTarget target;
         target.keep = false;
-        applySettingsText(decodeSettings(block.repeated(repeats)), target);
+        applySettingsFile(block.repeated(repeats), target);
         QCOMPARE(target.count, 2 * repeats);
     }
 };
