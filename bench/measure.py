@@ -122,7 +122,7 @@ def measure_hidden(proc, idle_seconds):
         result['painted'] = marks >= MIN_MARK_PIXELS
     if idle_seconds <= 0:
         return result
-    window.close_window(wid)
+    window.wm_close(wid)  # as the title bar's X does
     result['hidden'] = window.wait_hidden(wid, HIDE_SETTLE)
     time.sleep(HIDE_SETTLE)
     if proc.poll() is not None:

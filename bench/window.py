@@ -7,7 +7,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
-from desktop import is_viewable, run_tool, search_windows, window_title, wm_close  # noqa: E402
+# wm_close is offered on to measure.py as it is.
+from desktop import is_viewable, run_tool, search_windows, window_title, wm_close  # noqa: E402,F401
 
 
 def _wait(check, seconds):
@@ -31,11 +32,6 @@ def find_window(pid, title, seconds=5.0):
         found[:] = [w for w in search_windows(pid=pid) if is_viewable(w) and window_title(w) == title]
         return bool(found)
     return found[0] if _wait(look, seconds) else None
-
-
-def close_window(window):
-    """Asks the window manager to close the window, as its title bar's X does."""
-    wm_close(window)
 
 
 def wait_hidden(window, seconds):

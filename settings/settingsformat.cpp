@@ -175,7 +175,7 @@ void applyLine(QString line, SettingsTarget &target)
 
 // Cuts a file's text, or its bytes, into lines as the format does: blanks
 // trimmed from the end, one trailing CR LF / CR / LF removed, split at CR LF
-// only. `line(from, to, last)` gets every line's range, empty ones too.
+// only. `line(from, to)` gets every line's range, empty ones too.
 template<typename View, typename Line> void forEachLine(View rest, Line line)
 {
     while (!rest.isEmpty() && rest.back() == ' ')
@@ -197,12 +197,12 @@ template<typename View, typename Line> void forEachLine(View rest, Line line)
     qsizetype from = 0;
     for (qsizetype i = 0; i + 1 < size; ++i) {
         if (p[i] == '\r' && p[i + 1] == '\n') {
-            line(from, i, false);
+            line(from, i);
             from = i + 2;
             ++i;
         }
     }
-    line(from, size, true);
+    line(from, size);
 }
 
 QString booleanText(bool value)
@@ -222,7 +222,7 @@ void applySettingsText(const QString &text, SettingsTarget &target)
     QStringView rest(text);
     while (!rest.isEmpty() && rest.front() == u' ')
         rest = rest.sliced(1);
-    forEachLine(rest, [&](qsizetype from, qsizetype to, bool) {
+    forEachLine(rest, [&](qsizetype from, qsizetype to) {
         if (to > from)
             applyLine(rest.sliced(from, to - from).toString(), target);
     });
@@ -231,7 +231,7 @@ void applySettingsText(const QString &text, SettingsTarget &target)
 void applySettingsFile(const QByteArray &bytes, SettingsTarget &target)
 {
     const QByteArrayView rest(bytes);
-    forEachLine(rest, [&](qsizetype from, qsizetype to, bool) {
+    forEachLine(rest, [&](qsizetype from, qsizetype to) {
         QString line;
         if (from == 0) {
             // Only here can a byte order mark be dropped, and blanks are
