@@ -42,7 +42,7 @@ BadgePage::BadgePage(QWebEngineProfile *profile, NavigationRule allows, ChatRout
       m_routeChat(std::move(routeChat)),
       m_badgeHtml(previousHtml)
 {
-    setObjectName(QStringLiteral("WebBrowser1"));
+    setObjectName(QStringLiteral("badgePage"));
     // The click is the program's, not a user's gesture: without this the
     // engine would block the chat window as a pop-up.
     settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
@@ -117,8 +117,7 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
         // next Reload finds the owner logged in.
         auto *window =
                 new LoginWindow(profile(), navigationRule(), qobject_cast<QWidget *>(parent()));
-        window->show();
-        emit loggedOutWindowOpened();
+        emit loggedOutWindowOpened(window);
         return window->page();
     }
     return m_routeChat();

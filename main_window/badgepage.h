@@ -7,6 +7,8 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcBadge)
 
+class LoginWindow;
+
 // The badge page, loaded unseen. Each time it completes, its body is read
 // and, when the badge allows it, its first link is clicked as a user would;
 // the chat window that this opens goes where the router sends it.
@@ -37,8 +39,8 @@ public:
 
 signals:
     // The page asked for a window while the owner is logged out; that window
-    // opens outside the main window.
-    void loggedOutWindowOpened();
+    // opens outside the main window, not shown yet: the owner is told first.
+    void loggedOutWindowOpened(LoginWindow *window);
 
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;

@@ -8,6 +8,7 @@
 #include "main_window/chatpage.h"
 #include "main_window/loginwindow.h"
 #include "main_window/programmessage.h"
+#include "main_window/screenfit.h"
 #include "main_window/statusrequester.h"
 #include "main_window/twips.h"
 #include "settings/frmset.h"
@@ -21,6 +22,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkAccessManager>
+#include <QPointer>
+#include <QScreen>
 #include <QShowEvent>
 #include <QWebEngineNotification>
 #include <QWebEnginePage>
@@ -46,6 +49,9 @@ const int kExitTimeoutMs = 10000;
 // How long to wait for the window manager's frame before a saved outer size
 // is taken as the window's own size.
 const int kFrameWaitMs = 2000;
+// A chat that closes itself brings the badge back at most this often, so a
+// page that closes at once cannot loop.
+const int kChatCloseReloadMs = 60000;
 
 QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checkable = false,
                  bool checked = false)
@@ -60,7 +66,7 @@ QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checka
 } // namespace
 
 frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
-    : QMainWindow(parent), m_settingsFile(settingsFile)
+    : QMainWindow(parent), m_settingsFile(settingsFile), m_chatCloseReload(kChatCloseReloadMs)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -93,6 +99,7 @@ frmMain::~frmMain()
 {
     // The pages must go before the profile they live in.
     delete webChat;
+    delete m_badgePage;
     delete WebBrowser1;
     qDeleteAll(findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
 }
@@ -180,6 +187,16 @@ void frmMain::createControls()
     Label3 = new QLabel(Frame1);
     Label3->setObjectName(QStringLiteral("Label3"));
     place(Label3, 60, 2190, 5985, 975);
+    // What a new owner needs to know before the first chat can come.
+    Label1->setText(QStringLiteral("No badge link is set yet."));
+    Label2->setText(QStringLiteral("Choose File > Settings and paste the link of your chat "
+                                   "badge."));
+    Label3->setText(QStringLiteral("Once the link is set, your chat opens here."));
+    for (QLabel *label : { Label1, Label2, Label3 }) {
+        label->setWordWrap(true);
+        // Inside the panel, whatever the designed width.
+        label->setFixedWidth(qMin(label->width(), Frame1->width() - 2 * label->x()));
+    }
 }
 
 void frmMain::createBrowsers()
@@ -187,6 +204,12 @@ void frmMain::createBrowsers()
     // One profile of the program's own, kept in the user's data directory, so
     // a login to the badge service survives restarts.
     m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
+    // A window of its own that is never shown: unseen, out of the tab order
+    // and of the main window's accessible children, on every platform.
+    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setWindowFlag(Qt::Window);
+    WebBrowser1->setFocusPolicy(Qt::NoFocus);
     replaceBadgePage();
     m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
         qCDebug(lcWindow) << "web notification" << note->title() << note->message();
@@ -199,12 +222,13 @@ void frmMain::createBrowsers()
 
 void frmMain::replaceBadgePage()
 {
-    BadgePage *previous = WebBrowser1;
-    WebBrowser1 = new BadgePage(
+    BadgePage *previous = m_badgePage;
+    m_badgePage = new BadgePage(
             m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
             [this] { return installChatPage(); }, previous ? previous->badgeHtml() : QString(),
             this);
-    connect(WebBrowser1, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
+    connect(m_badgePage, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
+    WebBrowser1->setPage(m_badgePage);
     if (previous)
         previous->deleteLater();
 }
@@ -228,8 +252,10 @@ QWebEnginePage *frmMain::installChatPage()
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status) {
                 if (status != QWebEnginePage::NormalTerminationStatus)
-                    WebBrowser1->recoverOnce();
+                    m_badgePage->recoverOnce();
             });
+    connect(page, &QWebEnginePage::windowCloseRequested, this, &frmMain::onChatClosed,
+            Qt::QueuedConnection);
     // A chat shows a new message in its title; the owner must not miss it
     // while the window is hidden in the notification area.
     connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
@@ -243,19 +269,35 @@ void frmMain::onChatLoaded()
 {
     if (webChat->width() < twipsToPixels(kNarrowestChatTwips, logicalDpiX())
         && !BadgeLink.isEmpty())
-        WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
+        m_badgePage->loadBadge(QUrl::fromUserInput(BadgeLink));
     Form_Resize();
+}
+
+void frmMain::onChatClosed()
+{
+    installChatPage();
+    if (m_chatCloseReload.take())
+        mnureload_Click();
+    else
+        qCDebug(lcWindow) << "chat closed itself again within a minute; the badge waits";
 }
 
 void frmMain::contacteaza()
 {
-    WebBrowser1->clickFirstAnchor();
+    m_badgePage->clickFirstAnchor();
 }
 
-void frmMain::showLoginMessage()
+// The message comes first and the login window after it, so the owner's
+// typing goes to the login page, not to the message box.
+void frmMain::showLoginMessage(LoginWindow *window)
 {
-    showProgramMessage(
-            this, QStringLiteral("Login into your account and click RELOAD in the appliction!"));
+    QPointer<LoginWindow> login(window);
+    showProgramMessage(this,
+                       QStringLiteral("Login into your account and click RELOAD in the appliction!"),
+                       [login] {
+                           if (login)
+                               login->present();
+                       });
 }
 
 void frmMain::mnuSetings_Click()
@@ -292,7 +334,7 @@ void frmMain::load()
         return;
     }
     Frame1->hide();
-    WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
+    m_badgePage->loadBadge(QUrl::fromUserInput(BadgeLink));
     Form_Resize();
 }
 
@@ -368,12 +410,34 @@ void frmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     applyWantedOuterSize();
+    fitOnceFramed();
 }
 
 void frmMain::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
     applyWantedOuterSize();
+    fitOnceFramed();
+}
+
+void frmMain::fitOnceFramed()
+{
+    if (!m_fitPending || frameGeometry().size() == geometry().size())
+        return;
+    m_fitPending = false;
+    keepOnScreen();
+}
+
+void frmMain::keepOnScreen()
+{
+    const QRect frame = frameGeometry();
+    const QSize margins = frame.size() - geometry().size();
+    const QRect fitted = fittedInto(frame, screen()->availableGeometry());
+    if (fitted == frame)
+        return;
+    qCDebug(lcWindow) << "kept on screen:" << frame << "->" << fitted;
+    resize(fitted.size() - margins);
+    move(fitted.topLeft());
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -471,8 +535,8 @@ void frmMain::unloadForGood()
 void frmMain::Form_Unload()
 {
     m_unloaded = true;
-    if (WebBrowser1)
-        WebBrowser1->triggerAction(QWebEnginePage::Stop);
+    if (m_badgePage)
+        m_badgePage->triggerAction(QWebEnginePage::Stop);
     webChat->stop();
     if (m_tray)
         m_tray->remove();
@@ -487,11 +551,11 @@ void frmMain::mnureload_Click()
         return;
     }
     Frame1->hide();
-    if (!WebBrowser1)
+    if (!m_badgePage)
         return;
-    if (!WebBrowser1->isResponsive())
+    if (!m_badgePage->isResponsive())
         replaceBadgePage();
-    WebBrowser1->loadBadge(QUrl::fromUserInput(BadgeLink));
+    m_badgePage->loadBadge(QUrl::fromUserInput(BadgeLink));
 }
 
 void frmMain::bringBack()
@@ -682,6 +746,9 @@ void frmMain::showEvent(QShowEvent *event)
 {
     watchNativeWindow();
     QMainWindow::showEvent(event);
+    // Its frame is still to come; once it is known the window is fitted again.
+    keepOnScreen();
+    m_fitPending = true;
     if (m_wantedOuterWidth || m_wantedOuterHeight) {
         QTimer::singleShot(kFrameWaitMs, this, [this] {
             // No window manager framed the window: its inside is its outside.

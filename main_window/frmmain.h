@@ -2,6 +2,7 @@
 
 #include "settings/settingsfile.h"
 #include "settings/settingsformat.h"
+#include "main_window/ratelimit.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -13,6 +14,7 @@ class QMenu;
 class QNetworkAccessManager;
 class QWebEnginePage;
 class BadgePage;
+class LoginWindow;
 class QWebEngineProfile;
 class QWebEngineView;
 class StatusRequester;
@@ -36,7 +38,7 @@ public:
     QString linkStart() const { return LinkStart; }
     QString linkClose() const { return LinkClose; }
     bool isExitRequested() const { return ExitRequested; }
-    BadgePage *badgePage() const { return WebBrowser1; }
+    BadgePage *badgePage() const { return m_badgePage; }
     QWebEngineView *chatView() const { return webChat; }
     QMenu *trayMenu() const { return mnutray; }
 
@@ -77,7 +79,9 @@ private:
     // A fresh page for webChat, replacing (and releasing) the one it shows.
     QWebEnginePage *installChatPage();
     void onChatLoaded();
-    void showLoginMessage();
+    // A chat that closed itself: the next one comes through the badge.
+    void onChatClosed();
+    void showLoginMessage(LoginWindow *window);
     void mnuSetings_Click();
 
     // The resize rule: a minimized window lives only in the notification area;
@@ -90,6 +94,9 @@ private:
     void bringToFront();
     void hideInTray();
     void hideIfMinimized();
+    // Shrinks and moves the window into the screen's available area.
+    void keepOnScreen();
+    void fitOnceFramed();
     // The toggles' window states, which the desktop forgets while the window
     // is hidden.
     void applyWindowHints();
@@ -122,6 +129,8 @@ private:
     bool ExitRequested = false;
     bool m_hintsPending = false;
     bool m_restoring = false; // shown again, not yet on screen
+    bool m_fitPending = false; // shown, its frame not yet known
+    RateLimit m_chatCloseReload;
 
     QString BadgeLink;
     QString LinkStart;
@@ -163,7 +172,10 @@ private:
     QLabel *Label3 = nullptr;
 
     QWebEngineProfile *m_profile = nullptr;
-    BadgePage *WebBrowser1 = nullptr;
+    // The badge page's view, never shown. A chat window that keeps the badge
+    // as its opener is painted only while the badge page has a view.
+    QWebEngineView *WebBrowser1 = nullptr;
+    BadgePage *m_badgePage = nullptr;
     QWebEnginePage *m_chatPage = nullptr; // the page webChat shows
     QNetworkAccessManager *m_network = nullptr;
     StatusRequester *webStart = nullptr;

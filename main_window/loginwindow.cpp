@@ -1,6 +1,9 @@
 #include "main_window/loginwindow.h"
 
 #include "main_window/guardedpage.h"
+#include "main_window/screenfit.h"
+
+#include <QScreen>
 
 LoginWindow::LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows,
                          QWidget *parent)
@@ -11,5 +14,25 @@ LoginWindow::LoginWindow(QWebEngineProfile *profile, std::function<bool(const QU
     setAttribute(Qt::WA_DeleteOnClose);
     setPage(new GuardedPage(profile, std::move(allows), this));
     connect(this, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
+    // The size a page asks for with window.open, as far as the screen allows.
+    connect(page(), &QWebEnginePage::geometryChangeRequested, this, [this](const QRect &wanted) {
+        if (wanted.isEmpty())
+            return;
+        resize(fittedInto(QRect(QPoint(), wanted.size()), screen()->availableGeometry()).size());
+    });
+    // The keyboard reaches a page only through the view's inner widget, which
+    // comes with the first load: hand it the focus the window already has.
+    connect(this, &QWebEngineView::loadFinished, this, [this] {
+        if (isActiveWindow())
+            setFocus();
+    });
     resize(800, 600);
+}
+
+void LoginWindow::present()
+{
+    show();
+    raise();
+    activateWindow();
+    setFocus();
 }

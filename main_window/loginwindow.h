@@ -6,13 +6,16 @@
 
 class QWebEngineProfile;
 
-// A browser window of its own, outside the main window, for the badge
+// A browser window of its own, in front of the main window, for the badge
 // service's pages while the owner is logged out. It goes when it is closed.
 class LoginWindow : public QWebEngineView {
     Q_OBJECT
 public:
-    // A window of its own even with a parent, which only keeps it from
-    // outliving the program's browser profile.
+    // A window of its own even with a parent, which keeps it in front of the
+    // main window and from outliving the program's browser profile.
     LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows,
                 QWidget *parent);
+
+    // Shown, in front, with the keyboard: the owner types into it next.
+    void present();
 };
