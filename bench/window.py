@@ -1,14 +1,40 @@
 """What the benchmark does to the program's window on the X desktop it runs on
 (bench/run starts a virtual one, with a window manager and a tray, where
-there is no display). The window tools are the end-to-end tests' own."""
-import os
+there is no display), through the ordinary X tools (xdotool, xprop, xwininfo,
+wmctrl, ImageMagick's import)."""
+import re
 import subprocess
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
-# wm_close is offered on to measure.py as it is.
-from desktop import is_viewable, run_tool, search_windows, window_title, wm_close  # noqa: E402,F401
+
+def run_tool(*args, timeout=10, check=True):
+    done = subprocess.run(list(args), stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=timeout)
+    if check and done.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(args), done.returncode,
+                                                   done.stderr.decode(errors="replace").strip()))
+    return done.stdout.decode(errors="replace")
+
+
+def search_windows(pid):
+    """Window ids of the top-level client windows of pid, mapped or not."""
+    out = run_tool("xdotool", "search", "--all", "--pid", str(pid), check=False)
+    return [int(line) for line in out.split() if line.strip().isdigit()]
+
+
+def is_viewable(wid):
+    return "Map State: IsViewable" in run_tool("xwininfo", "-id", str(wid), check=False)
+
+
+def window_title(wid):
+    out = run_tool("xprop", "-id", str(wid), "_NET_WM_NAME", "WM_NAME", check=False)
+    m = re.search(r'= "(.*)"', out)
+    return m.group(1) if m else ""
+
+
+def wm_close(wid):
+    """Asks the window manager to close the window, as its close button does."""
+    run_tool("wmctrl", "-i", "-c", "0x%x" % wid)
 
 
 def _wait(check, seconds):

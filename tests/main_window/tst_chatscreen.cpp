@@ -1,3 +1,4 @@
+#include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
 #include "support/messageboxes.h"
 #include "support/onscreen.h"
@@ -5,9 +6,10 @@
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
-#include <QFrame>
-#include <QLabel>
+#include <QDesktopServices>
 #include <QWebEngineView>
+
+#include <csignal>
 
 namespace {
 
@@ -23,32 +25,49 @@ QByteArray solidPage(const QByteArray &title, const QColor &colour, const QByteA
            " fetch('/key?' + e.key); });" + script + "</script></body></html>";
 }
 
-QByteArray badge(const QByteArray &title, const QByteArray &anchor)
+QByteArray badge(const QByteArray &body, const QByteArray &title = "Badge")
 {
-    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + anchor
+    return "<!DOCTYPE html><html><head><title>" + title + "</title></head><body>" + body
             + "</body></html>";
+}
+
+QByteArray opens(const QByteArray &path, const QByteArray &arguments = {})
+{
+    return "<a href='#' onclick=\"window.open('" + path + "'" + arguments
+            + "); return false\">chat</a>";
 }
 
 } // namespace
 
+// The badge page, the chat and the login window as the owner sees them: taken
+// from the screen, typed into through the X server.
 class TestChatScreen : public QObject {
     Q_OBJECT
+public slots:
+    void openOutside(const QUrl &url) { m_outside.append(url); }
+
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void cleanup();
 
     void everyChatRouteIsPaintedAndTyped_data();
     void everyChatRouteIsPaintedAndTyped();
+    void badgeThatSaysCannotIsLeftAlone();
     void loginWindowComesAfterTheMessageWithTheKeyboard();
     void chatThatClosesItselfBringsTheBadgeBackOnce();
-    void firstRunTellsWhatToDo();
-    void storedSizeLargerThanTheScreenIsFitted();
+    void narrowChatLoadsTheBadgeAgain();
+    void visitorLinksOpenInTheUsersBrowser();
+    void pagesStayOnTheWebWithNotificationsOnly();
+    void crashedRendererReloadsTheBadgeOnce();
+    void hungBadgeRecoversWithReload();
 
 private:
-    frmMain &start(const QByteArray &ini);
+    frmMain &start(const QByteArray &badgePath, const QByteArray &more = {});
 
     TestHttpServer m_server;
     std::unique_ptr<StartedWindow> m_program;
+    QList<QUrl> m_outside;
 };
 
 void TestChatScreen::initTestCase()
@@ -60,34 +79,46 @@ void TestChatScreen::initTestCase()
     m_server.setPage("/login", solidPage("Log in", kLoginColour));
     m_server.setPage("/start", "online");
     m_server.setPage("/exit", "offline");
-    m_server.setPage("/blank", badge("Badge", "<a href='/chat' target='_blank'>chat</a>"));
-    m_server.setPage("/opener",
-                     badge("Badge", "<a href='/chat' target='_blank' rel='opener'>chat</a>"));
-    m_server.setPage("/open", badge("Badge", "<a href='#' onclick=\"window.open('/chat'); "
-                                             "return false\">chat</a>"));
-    m_server.setPage("/open-sized",
-                     badge("Badge", "<a href='#' onclick=\"window.open('/chat', '', "
-                                    "'height=500,width=300'); return false\">chat</a>"));
-    m_server.setPage("/noopener",
-                     badge("Badge", "<a href='#' onclick=\"window.open('/chat', '_blank', "
-                                    "'noopener'); return false\">chat</a>"));
-    m_server.setPage("/closing",
-                     badge("Badge", "<a href='#' onclick=\"window.open('/closing-chat'); "
-                                    "return false\">chat</a>"));
+    m_server.setPage("/blank", badge("<a href='/chat' target='_blank'>chat</a>"));
+    m_server.setPage("/opener", badge("<a href='/chat' target='_blank' rel='opener'>chat</a>"));
+    m_server.setPage("/open", badge(opens("/chat")));
+    m_server.setPage("/open-sized", badge(opens("/chat", ", '', 'height=500,width=300'")));
+    m_server.setPage("/noopener", badge(opens("/chat", ", '_blank', 'noopener'")));
+    // An SVG link's node name is "a", not "A": it is no anchor to click.
+    m_server.setPage("/several",
+                     badge("<svg><a href='/wrong' target='_blank'><text>s</text></a></svg>"
+                           "<div><span><a href='/chat' target='_blank'>1</a></span></div>"
+                           "<a href='/wrong' target='_blank'>2</a>"));
+    m_server.setPage("/cannot", badge("<script>var why = 'cannot';</script>"
+                                      "<a href='/wrong' target='_blank'>c</a>"));
+    m_server.setPage("/closing", badge(opens("/closing-chat")));
     m_server.setPage("/logged-out",
-                     badge("Not Logged In", "<a href='#' onclick=\"window.open('/login', '', "
-                                            "'width=420,height=380'); return false\">in</a>"));
+                     badge(opens("/login", ", '', 'width=420,height=380'"), "Not Logged In"));
+    m_server.setPage("/hung", "<body><script>for (;;) {}</script></body>");
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openOutside");
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
+}
+
+void TestChatScreen::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 void TestChatScreen::cleanup()
 {
-    m_program.reset();
+    m_program.reset(); // the login windows go with the main window
+    m_outside.clear();
 }
 
-frmMain &TestChatScreen::start(const QByteArray &ini)
+frmMain &TestChatScreen::start(const QByteArray &badgePath, const QByteArray &more)
 {
     m_program = std::make_unique<StartedWindow>();
-    return m_program->start(ini);
+    frmMain &window =
+            m_program->start("[badgelink]=" + m_server.url(badgePath).toLatin1() + "\r\n" + more);
+    if (!QTest::qWaitForWindowExposed(&window))
+        qWarning("the main window did not come up");
+    return window;
 }
 
 void TestChatScreen::everyChatRouteIsPaintedAndTyped_data()
@@ -98,20 +129,26 @@ void TestChatScreen::everyChatRouteIsPaintedAndTyped_data()
     QTest::newRow("window.open") << QByteArray("/open");
     QTest::newRow("window.open with a size") << QByteArray("/open-sized");
     QTest::newRow("window.open noopener") << QByteArray("/noopener");
+    QTest::newRow("first of several anchors") << QByteArray("/several");
 }
 
-// The owner's whole day: the chat comes up painted and takes the keyboard,
-// survives hiding in the tray, and Exit tells the site.
+// The owner's whole day: the site hears of the start, the chat comes up
+// painted and takes the mouse and the keyboard, survives hiding in the tray,
+// and Exit tells the site.
 void TestChatScreen::everyChatRouteIsPaintedAndTyped()
 {
     QFETCH(QByteArray, badge);
-    frmMain &window = start("[badgelink]=" + m_server.url(badge).toLatin1() + "\r\n[linkclose]="
-                            + m_server.url("/exit").toLatin1() + "\r\n");
+    const int chats = m_server.count("/chat");
+    frmMain &window = start(badge,
+                            "[linkstart]=" + m_server.url("/start").toLatin1()
+                                    + "\r\n[linkclose]=" + m_server.url("/exit").toLatin1()
+                                    + "\r\n");
     QWebEngineView *chat = window.chatView();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_VERIFY_WITH_TIMEOUT(looksLike(colourOnScreenAt(chat), kChatColour), 15000);
-    // A size asked for by the page does not shrink the chat.
-    QCOMPARE(chat->width(), window.centralWidget()->width() - 2 * chat->x());
+    // A size asked for by the page does not shrink the chat; it fills the
+    // window, 60 twips in from each side.
+    const int inset = qRound(60.0 * window.logicalDpiX() / 1440);
+    QCOMPARE(chat->geometry(), window.centralWidget()->rect().adjusted(inset, inset, -inset, -inset));
 
     QVERIFY(clickAndType(chat, QStringLiteral("hi")));
     QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().contains("/key?i"), 5000);
@@ -125,13 +162,27 @@ void TestChatScreen::everyChatRouteIsPaintedAndTyped()
 
     window.mnuExit_Click();
     QTRY_COMPARE(m_program->unloadCount(), 1);
-    QCOMPARE(m_server.requests().last(), QByteArray("/exit"));
+    const QList<QByteArray> asked = m_server.requests();
+    QCOMPARE(asked.mid(asked.lastIndexOf("/start"), 2), (QList<QByteArray> { "/start", badge }));
+    QVERIFY(asked.contains("/exit"));
+    QCOMPARE(m_server.count("/chat"), chats + 1); // one click per completed badge
+    QCOMPARE(m_server.count("/wrong"), 0);
+}
+
+void TestChatScreen::badgeThatSaysCannotIsLeftAlone()
+{
+    frmMain &window = start("/cannot");
+    QTRY_VERIFY_WITH_TIMEOUT(window.badgePage()->badgeHtml().contains(QLatin1String("cannot")),
+                             15000);
+    QTest::qWait(800);
+    QCOMPARE(m_server.count("/wrong"), 0);
+    QVERIFY(window.chatView()->url().isEmpty());
 }
 
 void TestChatScreen::loginWindowComesAfterTheMessageWithTheKeyboard()
 {
     MessageBoxWatcher boxes;
-    frmMain &window = start("[badgelink]=" + m_server.url("/logged-out").toLatin1() + "\r\n");
+    frmMain &window = start("/logged-out");
     QTRY_COMPARE_WITH_TIMEOUT(boxes.seen().size(), 1, 15000);
     QCOMPARE(boxes.seen().first(), QStringLiteral("TalvorinTool: Login into your account and "
                                                   "click RELOAD in the appliction!"));
@@ -151,8 +202,7 @@ void TestChatScreen::loginWindowComesAfterTheMessageWithTheKeyboard()
 
 void TestChatScreen::chatThatClosesItselfBringsTheBadgeBackOnce()
 {
-    frmMain &window = start("[badgelink]=" + m_server.url("/closing").toLatin1() + "\r\n");
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    frmMain &window = start("/closing");
     // The badge comes back once and opens the chat again, which closes again:
     // that second close has to wait for the owner's Reload.
     QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/closing-chat"), 2, 15000);
@@ -162,35 +212,90 @@ void TestChatScreen::chatThatClosesItselfBringsTheBadgeBackOnce()
     QVERIFY(!looksLike(colourOnScreenAt(window.chatView()), kChatColour));
 }
 
-void TestChatScreen::firstRunTellsWhatToDo()
+void TestChatScreen::narrowChatLoadsTheBadgeAgain()
 {
-    frmMain &window = start({});
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto *frame = window.findChild<QFrame *>(QStringLiteral("Frame1"));
-    QVERIFY(frame->isVisible());
-    QString said;
-    for (QLabel *label : frame->findChildren<QLabel *>()) {
-        QVERIFY(label->isVisible());
-        // Readable whole: inside the panel, and tall enough for its lines.
-        QVERIFY(frame->rect().contains(label->geometry()));
-        QVERIFY(label->heightForWidth(label->width()) <= label->height());
-        said += label->text();
-    }
-    QVERIFY(said.contains(QLatin1String("File > Settings")));
+    frmMain &window = start("/blank");
+    QSignalSpy chatLoaded(window.chatView(), &QWebEngineView::loadFinished);
+    QTRY_VERIFY_WITH_TIMEOUT(!chatLoaded.isEmpty(), 15000);
+    const int badges = m_server.count("/blank");
+
+    // A chat completing at a usable width leaves the badge alone; one
+    // narrower than 100 twips has the badge page loaded again.
+    window.chatView()->reload();
+    QTRY_COMPARE(chatLoaded.count(), 2);
+    window.centralWidget()->resize(10, window.centralWidget()->height());
+    QCOMPARE(m_server.count("/blank"), badges);
+    window.chatView()->reload();
+    QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/blank"), badges + 1, 15000);
 }
 
-void TestChatScreen::storedSizeLargerThanTheScreenIsFitted()
+void TestChatScreen::visitorLinksOpenInTheUsersBrowser()
 {
-    frmMain &window = start("[height]=99999\r\n[width]=99999\r\n");
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QRect area = window.screen()->availableGeometry();
-    QTRY_VERIFY2(area.contains(window.frameGeometry()),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                    .arg(window.frameGeometry().x())
-                                    .arg(window.frameGeometry().y())
-                                    .arg(window.frameGeometry().width())
-                                    .arg(window.frameGeometry().height())));
-    QVERIFY(window.frameGeometry().height() > area.height() * 3 / 4);
+    m_server.setPage("/visitor-chat",
+                     solidPage("Chat", kChatColour).replace(
+                             "<script>", "<a href='" + m_server.url("/visitor").toLatin1()
+                                             + "' target='_blank' style='display:block;"
+                                               "height:100vh'>visitor link</a><script>"));
+    m_server.setPage("/visitor-badge", badge("<a href='/visitor-chat' target='_blank'>c</a>"));
+    frmMain &window = start("/visitor-badge");
+    QWebEngineView *chat = window.chatView();
+    QTRY_VERIFY_WITH_TIMEOUT(looksLike(colourOnScreenAt(chat), kChatColour), 15000);
+    QVERIFY(clickAndType(chat, {}));
+    QTRY_COMPARE_WITH_TIMEOUT(m_outside, (QList<QUrl> { QUrl(m_server.url("/visitor")) }), 10000);
+    QCOMPARE(chat->url().path(), QStringLiteral("/visitor-chat"));
+    QCOMPARE(m_server.count("/visitor"), 0);
+}
+
+// A page may ask for notifications, nothing else, and goes nowhere but the web.
+void TestChatScreen::pagesStayOnTheWebWithNotificationsOnly()
+{
+    frmMain &window = start("/blank");
+    QWebEngineView *chat = window.chatView();
+    QTRY_COMPARE_WITH_TIMEOUT(chat->title(), QStringLiteral("Chat"), 15000);
+    chat->page()->runJavaScript(QStringLiteral(R"(
+        var answers = [];
+        function answer(text) {
+            answers.push(text);
+            if (answers.length == 2)
+                document.title = answers.sort().join(' ');
+        }
+        Notification.requestPermission().then(function (p) { answer('notifications ' + p); });
+        navigator.geolocation.getCurrentPosition(function () { answer('location granted'); },
+                                                 function (e) { answer('location ' + e.code); });
+    )"));
+    // Location error 1 is a refused permission.
+    QTRY_COMPARE_WITH_TIMEOUT(chat->title(), QStringLiteral("location 1 notifications granted"),
+                              10000);
+    for (QWebEnginePage *page : { chat->page(), static_cast<QWebEnginePage *>(window.badgePage()) })
+        page->runJavaScript(QStringLiteral("location.href = 'file:///etc/hostname';"
+                                           "setTimeout(function () {"
+                                           " location.href = 'chrome://version'; }, 100)"));
+    QTest::qWait(1500);
+    QCOMPARE(chat->url().path(), QStringLiteral("/chat"));
+    QCOMPARE(window.badgePage()->url().path(), QStringLiteral("/blank"));
+    QVERIFY(m_outside.isEmpty());
+}
+
+void TestChatScreen::crashedRendererReloadsTheBadgeOnce()
+{
+    frmMain &window = start("/blank");
+    QTRY_VERIFY_WITH_TIMEOUT(looksLike(colourOnScreenAt(window.chatView()), kChatColour), 15000);
+    const int badges = m_server.count("/blank");
+    QCOMPARE(::kill(pid_t(window.badgePage()->renderProcessPid()), SIGKILL), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/blank"), badges + 1, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(looksLike(colourOnScreenAt(window.chatView()), kChatColour), 15000);
+    QTest::qWait(1000);
+    QCOMPARE(m_server.count("/blank"), badges + 1);
+}
+
+void TestChatScreen::hungBadgeRecoversWithReload()
+{
+    frmMain &window = start("/hung");
+    QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/hung"), 1, 15000);
+    QTest::qWait(5500); // long enough for the page to count as hung
+    m_server.setPage("/hung", badge("<a href='/chat' target='_blank'>chat</a>"));
+    window.mnureload_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(looksLike(colourOnScreenAt(window.chatView()), kChatColour), 20000);
 }
 
 TALVORIN_TEST_MAIN(TestChatScreen)

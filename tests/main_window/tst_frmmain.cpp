@@ -1,56 +1,41 @@
-#include "desktop/shutdownsignals.h"
-#include "main_window/badgepage.h"
 #include "main_window/frmmain.h"
+#include "support/messageboxes.h"
 #include "support/startedwindow.h"
 #include "support/testhttpserver.h"
 #include "support/testmain.h"
 
+#include <QDir>
 #include <QFrame>
+#include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QWebEnginePage>
-#include <QWebEngineView>
+#include <QScreen>
 
-#include <csignal>
-
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList fileLines(const QString &path)
-{
-    QStringList lines = QString::fromLatin1(fileBytes(path)).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-} // namespace
-
+// The main window's life without a chat: start, the toggles and the file,
+// the window states, the status links and Exit, with the owner's site played
+// by a local server.
 class TestFrmMain : public QObject {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
 
-    void startsWithoutBadgeLink();
-    void startsWithBadgeLink();
+    void firstRunTellsWhatToDoAndExitsAtOnce();
     void replayedTogglesDoNotSaveHalfReadState();
-    void savedSizeComesBackAsSaved();
-    void closeOnlyHides();
-    void minimizedWindowIsHiddenAndRestored();
-    void exitWithoutExitLink();
-    void exitEndsWhenTheExitPageNeverAnswers();
-    void onlineAndOffline();
-    void sigtermRunsExit();
+    void savedSizeComesBackAndIsKeptOnScreen_data();
+    void savedSizeComesBackAndIsKeptOnScreen();
+    void windowStatesFromTheTrayMenu();
+    void onlineAndOfflineSendTheirLinks();
     void trayTwinsKeepCheckMarksEqual();
+    void badStatusLinksNeitherBlockNorKeepTheProgram_data();
+    void badStatusLinksNeitherBlockNorKeepTheProgram();
+    void unsavableSettingsAreToldOnce();
 
 private:
-    frmMain &start(const QByteArray &ini);
+    frmMain &start(const QByteArray &ini) { return m_program->start(ini); }
+    QByteArray link(const char *tag, const QByteArray &path) const
+    {
+        return "[" + QByteArray(tag) + "]=" + m_server->url(path).toLatin1() + "\r\n";
+    }
 
     std::unique_ptr<TestHttpServer> m_server;
     std::unique_ptr<StartedWindow> m_program;
@@ -62,7 +47,7 @@ void TestFrmMain::init()
     QVERIFY(m_server->start());
     m_server->setPage("/start", "online");
     m_server->setPage("/exit", "offline");
-    m_server->setPage("/badge", "<html><body><p>badge</p></body></html>");
+    m_program = std::make_unique<StartedWindow>();
 }
 
 void TestFrmMain::cleanup()
@@ -71,98 +56,81 @@ void TestFrmMain::cleanup()
     m_server.reset();
 }
 
-frmMain &TestFrmMain::start(const QByteArray &ini)
+void TestFrmMain::firstRunTellsWhatToDoAndExitsAtOnce()
 {
-    m_program = std::make_unique<StartedWindow>();
-    return m_program->start(ini);
-}
+    frmMain &window = start(link("linkstart", "/start"));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(m_server->requests(), QList<QByteArray> { "/start" });
+    auto *frame = window.findChild<QFrame *>(QStringLiteral("Frame1"));
+    QVERIFY(frame->isVisible());
+    QString said;
+    for (QLabel *label : frame->findChildren<QLabel *>()) {
+        // Readable whole: inside the panel, and tall enough for its lines.
+        QVERIFY(label->isVisible());
+        QVERIFY(frame->rect().contains(label->geometry()));
+        QVERIFY(label->heightForWidth(label->width()) <= label->height());
+        said += label->text();
+    }
+    QVERIFY(said.contains(QLatin1String("File > Settings")));
 
-void TestFrmMain::startsWithoutBadgeLink()
-{
-    frmMain &window = start("[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
-    QTRY_COMPARE(m_server->count("/start"), 1);
-    QVERIFY(window.isVisible());
-    QVERIFY(window.findChild<QFrame *>(QStringLiteral("Frame1"))->isVisible());
-    QVERIFY(window.badgePage()->url().isEmpty());
-    // Reload without a link only shows the panel again.
+    // Reload without a link loads nothing; Exit without an exit link ends at
+    // once, and a window hidden in the tray saves no size.
     window.mnureload_Click();
-    QTest::qWait(200);
+    window.close();
+    window.mnuExit_Click();
+    QCOMPARE(m_program->unloadCount(), 1);
     QCOMPARE(m_server->requests(), QList<QByteArray> { "/start" });
-}
-
-void TestFrmMain::startsWithBadgeLink()
-{
-    frmMain &window = start("[badgelink]=" + m_server->url("/badge").toLatin1()
-                            + "\r\n[linkstart]=" + m_server->url("/start").toLatin1() + "\r\n");
-    QTRY_COMPARE(m_server->count("/badge"), 1);
-    // The owner's site hears of the start before the badge page is asked for.
-    QCOMPARE(m_server->requests().first(), QByteArray("/start"));
-    QVERIFY(!window.findChild<QFrame *>(QStringLiteral("Frame1"))->isVisible());
-
-    // webChat fills the area below the menu bar, 60 twips in from each side.
-    const int inset = qRound(60.0 * window.logicalDpiX() / 1440);
-    const QRect area = window.centralWidget()->rect();
-    QCOMPARE(window.chatView()->geometry(), area.adjusted(inset, inset, -inset, -inset));
-    window.resize(window.width() + 50, window.height() + 30);
-    QTRY_COMPARE(window.chatView()->geometry(),
-                 window.centralWidget()->rect().adjusted(inset, inset, -inset, -inset));
-
-    window.mnureload_Click();
-    QTRY_COMPARE(m_server->count("/badge"), 2);
+    QCOMPARE(m_program->savedLines().size(), 6);
 }
 
 void TestFrmMain::replayedTogglesDoNotSaveHalfReadState()
 {
     const QByteArray saved = "[ontop]=True\r\n[taskbar]=True\r\n[startwin]=True\r\n"
                              "[height]=7500\r\n[width]=6000\r\n";
-    frmMain &window = start(saved);
-    QCOMPARE(fileBytes(m_program->iniPath()), saved);
+    start(saved);
+    QFile file(m_program->iniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), saved);
     for (const char *name :
          { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
-        QVERIFY2(window.findChild<QAction *>(QLatin1String(name))->isChecked(), name);
+        QVERIFY2(m_program->action(name)->isChecked(), name);
 
     // The next change writes the whole state, start at login and size included.
-    window.findChild<QAction *>(QStringLiteral("mnutop"))->trigger();
-    const QStringList lines = fileLines(m_program->iniPath());
-    QCOMPARE(lines.mid(3, 3),
-             (QStringList { QStringLiteral("[ontop]=False"), QStringLiteral("[taskbar]=True"),
-                            QStringLiteral("[startwin]=True") }));
+    m_program->action("mnutop")->trigger();
+    const QStringList lines = m_program->savedLines();
     QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines.mid(3, 3), (QStringList { "[ontop]=False", "[taskbar]=True", "[startwin]=True" }));
 }
 
-void TestFrmMain::savedSizeComesBackAsSaved()
+void TestFrmMain::savedSizeComesBackAndIsKeptOnScreen_data()
 {
-    const double twipsPerPixel = 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY();
-    const int height = qRound(600 * twipsPerPixel);
-    const int width = qRound(450 * twipsPerPixel);
-    frmMain &window = start("[height]=" + QByteArray::number(height)
-                            + "\r\n[width]=" + QByteArray::number(width) + "\r\n");
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_COMPARE(window.frameGeometry().size(), QSize(450, 600));
-    window.mnuExit_Click();
-    QTRY_COMPARE(m_program->unloadCount(), 1);
-    const QStringList lines = fileLines(m_program->iniPath());
-    QCOMPARE(lines.mid(6),
-             (QStringList { QStringLiteral("[height]=%1").arg(height),
-                            QStringLiteral("[width]=%1").arg(width) }));
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("as saved") << 450 << 600;
+    QTest::newRow("larger than the screen") << 9000 << 9000;
 }
 
-void TestFrmMain::closeOnlyHides()
+void TestFrmMain::savedSizeComesBackAndIsKeptOnScreen()
 {
-    frmMain &window = start({});
+    QFETCH(int, width);
+    QFETCH(int, height);
+    const double twips = 1440.0 / QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+    frmMain &window = start("[height]=" + QByteArray::number(qRound(height * twips))
+                            + "\r\n[width]=" + QByteArray::number(qRound(width * twips)) + "\r\n");
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.close());
-    QVERIFY(!window.isVisible());
-    QVERIFY(!window.isExitRequested());
-    QCOMPARE(m_program->unloadCount(), 0);
-
-    // Exit while hidden in the notification area saves no size.
+    const QRect area = window.screen()->availableGeometry();
+    const QSize expected(qMin(width, area.width()), qMin(height, area.height()));
+    QTRY_COMPARE(window.frameGeometry().size(), expected);
+    QTRY_VERIFY(area.contains(window.frameGeometry()));
+    if (width > area.width())
+        return;
     window.mnuExit_Click();
-    QTRY_COMPARE(m_program->unloadCount(), 1);
-    QCOMPARE(fileLines(m_program->iniPath()).size(), 6);
+    QCOMPARE(m_program->savedLines().mid(6),
+             (QStringList { QStringLiteral("[height]=%1").arg(qRound(height * twips)),
+                            QStringLiteral("[width]=%1").arg(qRound(width * twips)) }));
 }
 
-void TestFrmMain::minimizedWindowIsHiddenAndRestored()
+void TestFrmMain::windowStatesFromTheTrayMenu()
 {
     frmMain &window = start({});
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -170,96 +138,47 @@ void TestFrmMain::minimizedWindowIsHiddenAndRestored()
     QTRY_VERIFY(!window.isVisible());
     QTest::qWait(300); // as a user would: the window manager has done iconifying
 
-    window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuRestore"))->trigger();
-    QVERIFY(window.isVisible());
-    QVERIFY(!window.isMinimized());
+    m_program->action("mnuRestore")->trigger();
+    QVERIFY(window.isVisible() && !window.isMinimized());
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-    window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuMinimize"))->trigger();
+    m_program->action("mnuMinimize")->trigger();
     QVERIFY(!window.isVisible());
-    window.trayMenu()->findChild<QAction *>(QStringLiteral("mnuMaximize"))->trigger();
-    QVERIFY(window.isVisible());
-    QVERIFY(window.isMaximized());
-}
-
-void TestFrmMain::exitWithoutExitLink()
-{
-    frmMain &window = start("[badgelink]=" + m_server->url("/badge").toLatin1() + "\r\n");
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.mnuExit_Click();
-    QCOMPARE(m_program->unloadCount(), 1);
-    QVERIFY(window.isExitRequested());
-    QVERIFY(!window.isVisible());
-    QCOMPARE(fileLines(m_program->iniPath()).first(), "[badgelink]=" + m_server->url("/badge"));
-    QCOMPARE(fileLines(m_program->iniPath()).size(), 8);
-}
-
-void TestFrmMain::exitEndsWhenTheExitPageNeverAnswers()
-{
-    m_server->setSilent("/hang");
-    frmMain &window = start("[linkclose]=" + m_server->url("/hang").toLatin1() + "\r\n");
-    window.setExitTimeout(800);
-    QElapsedTimer clock;
-    clock.start();
-    window.mnuExit_Click();
-    // Until then the program goes on as it was; choosing Exit again sends the
-    // request again but does not push the end back.
-    QTest::qWait(400);
+    m_program->action("mnuMaximize")->trigger();
+    QVERIFY(window.isVisible() && window.isMaximized());
+    QVERIFY(!window.close());
+    QVERIFY(!window.isVisible() && !window.isExitRequested());
     QCOMPARE(m_program->unloadCount(), 0);
-    QVERIFY(window.isVisible());
-    window.mnuExit_Click();
-    QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 5000);
-    QVERIFY(clock.elapsed() < 1500);
-    QCOMPARE(m_server->count("/hang"), 2);
 }
 
-void TestFrmMain::onlineAndOffline()
+void TestFrmMain::onlineAndOfflineSendTheirLinks()
 {
-    frmMain &window = start("[linkstart]=" + m_server->url("/start").toLatin1()
-                            + "\r\n[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
-    QTRY_COMPARE(m_server->count("/start"), 1);
-    auto *online = window.findChild<QAction *>(QStringLiteral("mnuonline"));
-    auto *offline = window.findChild<QAction *>(QStringLiteral("mnuoffline"));
-    QVERIFY(online->isChecked());
-    QVERIFY(!offline->isChecked());
+    start(link("linkstart", "/start") + link("linkclose", "/exit"));
+    QAction *online = m_program->action("mnuonline");
+    QAction *offline = m_program->action("mnuoffline");
+    QVERIFY(online->isChecked() && !offline->isChecked());
 
     // Neither item looks at its check mark: each click sends and flips.
     online->trigger();
-    QVERIFY(!online->isChecked());
-    QVERIFY(offline->isChecked());
+    QVERIFY(!online->isChecked() && offline->isChecked());
     online->trigger();
-    QVERIFY(online->isChecked());
-    QVERIFY(!offline->isChecked());
-    QTRY_COMPARE(m_server->count("/start"), 3);
-
+    QVERIFY(online->isChecked() && !offline->isChecked());
     offline->trigger();
-    QTRY_COMPARE(m_server->count("/exit"), 1);
-    QVERIFY(offline->isChecked());
-    QVERIFY(!online->isChecked());
+    QVERIFY(offline->isChecked() && !online->isChecked());
+    QTRY_COMPARE(m_server->requests(),
+                 (QList<QByteArray> { "/start", "/start", "/start", "/exit" }));
     // Going offline tells the site, but only Exit ends the program.
-    QTest::qWait(200);
     QCOMPARE(m_program->unloadCount(), 0);
-}
-
-void TestFrmMain::sigtermRunsExit()
-{
-    frmMain &window = start("[linkclose]=" + m_server->url("/exit").toLatin1() + "\r\n");
-    ShutdownSignals shutdown;
-    connect(&shutdown, &ShutdownSignals::shutdownRequested, &window, &frmMain::mnuExit_Click);
-    QVERIFY(::raise(SIGTERM) == 0);
-    QTRY_COMPARE(m_program->unloadCount(), 1);
-    QCOMPARE(m_server->count("/exit"), 1);
 }
 
 void TestFrmMain::trayTwinsKeepCheckMarksEqual()
 {
-    frmMain &window = start({});
+    start({});
     const QList<QPair<const char *, const char *>> twins = { { "mnutop", "mnuTrayTop" },
                                                              { "mnuShow", "mnutraytask" },
                                                              { "mnuStart", "mnuTrayStart" } };
     for (const auto &[main, tray] : twins) {
-        auto *mainItem = window.findChild<QAction *>(QLatin1String(main));
-        auto *trayItem = window.findChild<QAction *>(QLatin1String(tray));
+        QAction *mainItem = m_program->action(main);
+        QAction *trayItem = m_program->action(tray);
         for (QAction *clicked : { trayItem, mainItem, trayItem }) {
             const bool before = mainItem->isChecked();
             clicked->trigger();
@@ -268,9 +187,60 @@ void TestFrmMain::trayTwinsKeepCheckMarksEqual()
         }
     }
     // Every toggle saved the whole state at once.
-    QCOMPARE(fileLines(m_program->iniPath()).mid(3, 3),
-             (QStringList { QStringLiteral("[ontop]=True"), QStringLiteral("[taskbar]=True"),
-                            QStringLiteral("[startwin]=True") }));
+    QCOMPARE(m_program->savedLines().mid(3, 3),
+             (QStringList { "[ontop]=True", "[taskbar]=True", "[startwin]=True" }));
+}
+
+void TestFrmMain::badStatusLinksNeitherBlockNorKeepTheProgram_data()
+{
+    QTest::addColumn<QString>("bad");
+    QTest::addColumn<int>("exitTimeoutMs");
+    QTest::newRow("refused") << TestHttpServer::refusedUrl() << 60000;
+    QTest::newRow("no address") << "http://[::1" << 60000;
+    QTest::newRow("never answers") << "/silent" << 800;
+}
+
+void TestFrmMain::badStatusLinksNeitherBlockNorKeepTheProgram()
+{
+    QFETCH(QString, bad);
+    QFETCH(int, exitTimeoutMs);
+    m_server->setSilent("/silent");
+    if (bad.startsWith(u'/'))
+        bad = m_server->url(bad.toLatin1());
+    frmMain &window = start("[linkstart]=" + bad.toLatin1() + "\r\n[linkclose]=" + bad.toLatin1()
+                            + "\r\n");
+    window.setExitTimeout(exitTimeoutMs);
+    m_program->action("mnuoffline")->trigger();
+    QVERIFY(m_program->action("mnuoffline")->isChecked());
+
+    // Exit ends on the failure itself, or at its deadline; choosing it again
+    // meanwhile does not push the end back.
+    QElapsedTimer clock;
+    clock.start();
+    window.mnuExit_Click();
+    QTest::qWait(400);
+    window.mnuExit_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 5000);
+    QVERIFY(clock.elapsed() < qMin(exitTimeoutMs, 5000) + 600);
+}
+
+void TestFrmMain::unsavableSettingsAreToldOnce()
+{
+    start("[ontop]=False\r\n");
+    // A folder where the file was: no save can succeed, not even as root.
+    QVERIFY(QFile::remove(m_program->iniPath()));
+    QVERIFY(QDir().mkdir(m_program->iniPath()));
+    MessageBoxWatcher boxes;
+    QAction *top = m_program->action("mnutop");
+    for (int i = 0; i < 3; ++i)
+        top->trigger();
+    QTRY_COMPARE(boxes.seen().size(), 1);
+    QVERIFY2(boxes.seen().first().startsWith(
+                     QStringLiteral("TalvorinTool: The settings cannot be saved to ")),
+             qPrintable(boxes.seen().first()));
+    QVERIFY(top->isChecked()); // the toggles themselves took effect
+    QTest::qWait(200);
+    QCOMPARE(boxes.seen().size(), 1);
 }
 
 TALVORIN_TEST_MAIN(TestFrmMain)

@@ -2,6 +2,7 @@
 
 #include "main_window/frmmain.h"
 
+#include <QAction>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,8 +28,23 @@ public:
 
     QString iniPath() const { return m_dir.filePath(QStringLiteral("talvorin.ini")); }
     frmMain &window() const { return *m_window; }
+    QAction *action(const char *name) const
+    {
+        return m_window->findChild<QAction *>(QLatin1String(name));
+    }
     // How often the window was unloaded for good (the program's end).
     int unloadCount() const { return int(m_unloaded->count()); }
+    // The lines of talvorin.ini as saved, without their CR LF.
+    QStringList savedLines() const
+    {
+        QFile file(iniPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
+        if (lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -1,26 +1,20 @@
-#include "desktop/autostart.h"
 #include "desktop/autostartentry.h"
+#include "desktop/trayactions.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
-class TestAutostart : public QObject {
+class TestDesktopRules : public QObject {
     Q_OBJECT
 private slots:
     void execLineIsQuotedAndEscaped_data();
     void execLineIsQuotedAndEscaped();
     void runValueIsQuotedWhenItHoldsABlank_data();
     void runValueIsQuotedWhenItHoldsABlank();
-    void entryComesAndGoes();
-    void unwritableDirectoryIsReported();
-
-private:
-    QTemporaryDir m_config;
+    void trayClicks_data();
+    void trayClicks();
 };
 
-void TestAutostart::execLineIsQuotedAndEscaped_data()
+void TestDesktopRules::execLineIsQuotedAndEscaped_data()
 {
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("exec");
@@ -34,7 +28,7 @@ void TestAutostart::execLineIsQuotedAndEscaped_data()
                               << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\"";
 }
 
-void TestAutostart::execLineIsQuotedAndEscaped()
+void TestDesktopRules::execLineIsQuotedAndEscaped()
 {
     QFETCH(QString, executable);
     QFETCH(QString, exec);
@@ -45,7 +39,7 @@ void TestAutostart::execLineIsQuotedAndEscaped()
     QVERIFY2(lines.contains(exec), qPrintable(lines.filter(QStringLiteral("Exec=")).join(u' ')));
 }
 
-void TestAutostart::runValueIsQuotedWhenItHoldsABlank_data()
+void TestDesktopRules::runValueIsQuotedWhenItHoldsABlank_data()
 {
     QTest::addColumn<QString>("dir");
     QTest::addColumn<QString>("data");
@@ -57,42 +51,30 @@ void TestAutostart::runValueIsQuotedWhenItHoldsABlank_data()
                                 << "C:\\\\TalvorinTool.exe";
 }
 
-void TestAutostart::runValueIsQuotedWhenItHoldsABlank()
+void TestDesktopRules::runValueIsQuotedWhenItHoldsABlank()
 {
     QFETCH(QString, dir);
     QFETCH(QString, data);
     QCOMPARE(runValueData(dir), data);
 }
 
-void TestAutostart::entryComesAndGoes()
+void TestDesktopRules::trayClicks_data()
 {
-    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-    const QString entry = m_config.filePath(QStringLiteral("autostart/TalvorinTool.desktop"));
-    QString error;
-    QVERIFY(addToStartup(&error));
-    QFile file(entry);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), autostartDesktopEntry(QCoreApplication::applicationFilePath()));
-    file.close();
-
-    QVERIFY(removeFromStartup(&error));
-    QVERIFY(!QFile::exists(entry));
-    // Already gone is as good as removed.
-    QVERIFY(removeFromStartup(&error));
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<int>("action");
+    QTest::newRow("left press") << int(QSystemTrayIcon::Trigger) << int(TrayAction::Restore);
+    QTest::newRow("double-click") << int(QSystemTrayIcon::DoubleClick)
+                                  << int(TrayAction::DoubleClickMessage);
+    QTest::newRow("right button") << int(QSystemTrayIcon::Context) << int(TrayAction::None);
+    QTest::newRow("middle button") << int(QSystemTrayIcon::MiddleClick) << int(TrayAction::None);
 }
 
-void TestAutostart::unwritableDirectoryIsReported()
+void TestDesktopRules::trayClicks()
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    // A file where the directory should be: not even root can write there.
-    QFile blocker(config.filePath(QStringLiteral("autostart")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QString error;
-    QVERIFY(!addToStartup(&error));
-    QVERIFY2(error.contains(QLatin1String("TalvorinTool.desktop")), qPrintable(error));
+    QFETCH(int, reason);
+    QFETCH(int, action);
+    QCOMPARE(int(trayActionFor(QSystemTrayIcon::ActivationReason(reason))), action);
 }
 
-QTEST_GUILESS_MAIN(TestAutostart)
-#include "tst_autostart.moc"
+QTEST_GUILESS_MAIN(TestDesktopRules)
+#include "tst_desktoprules.moc"
