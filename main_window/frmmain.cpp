@@ -8,7 +8,7 @@
 #include "main_window/chatpage.h"
 #include "main_window/loginwindow.h"
 #include "main_window/programmessage.h"
-#include "main_window/statusrequester.h"
+#include "presence/statusrequester.h"
 #include "main_window/twips.h"
 #include "settings/frmset.h"
 

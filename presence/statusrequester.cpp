@@ -1,4 +1,4 @@
-#include "main_window/statusrequester.h"
+#include "presence/statusrequester.h"
 
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
