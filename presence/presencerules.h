@@ -34,7 +34,6 @@ struct PresenceStep {
     bool cancelRetry = false;
     // A request waiting for its next attempt goes now.
     bool retryNow = false;
-
 };
 
 class PresenceRules {
