@@ -1,4 +1,5 @@
 #include "presence/presencerules.h"
+#include "settings/settingsformat.h"
 
 #include <QtTest>
 
@@ -11,6 +12,10 @@ class TestPresenceRules : public QObject {
 private slots:
     void decisions_data();
     void decisions();
+    void awayLineRead_data();
+    void awayLineRead();
+    void awayLineWritten_data();
+    void awayLineWritten();
 };
 
 namespace {
@@ -87,6 +92,74 @@ void TestPresenceRules::decisions()
     QCOMPARE(got.untilAnswered, step.untilAnswered);
     QCOMPARE(got.cancelRetry, step.cancelRetry);
     QCOMPARE(got.retryNow, step.retryNow);
+}
+
+namespace {
+
+// Records the one setting these lines are about.
+class AwayTarget : public SettingsTarget {
+public:
+    std::optional<bool> away;
+    void setLink(Link, const QString &) override { }
+    void toggleAlwaysOnTop() override { }
+    void toggleShowInTaskbar() override { }
+    void setStartWithWindowsChecked(bool) override { }
+    void setOuterHeight(double) override { }
+    void setOuterWidth(double) override { }
+    void setAwayWhenIdle(bool on) override { away = on; }
+};
+
+} // namespace
+
+void TestPresenceRules::awayLineRead_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("away"); // -1: left as it was
+
+    QTest::newRow("True") << "[away]=True" << 1;
+    QTest::newRow("False") << "[away]=False" << 0;
+    QTest::newRow("number") << "[away]=1" << 1;
+    QTest::newRow("no Boolean") << "[away]=yes" << -1;
+    QTest::newRow("tag in the middle") << "x[away]=true" << -1;
+    QTest::newRow("case-sensitive tag") << "[Away]=True" << -1;
+    QTest::newRow("an older tag decides") << "[ontop]=False[away]=True" << -1;
+}
+
+void TestPresenceRules::awayLineRead()
+{
+    QFETCH(QString, line);
+    QFETCH(int, away);
+    AwayTarget target;
+    applySettingLine(line, target);
+    QCOMPARE(target.away.has_value() ? int(*target.away) : -1, away);
+}
+
+void TestPresenceRules::awayLineWritten_data()
+{
+    QTest::addColumn<bool>("away");
+    QTest::addColumn<bool>("hasSize");
+    QTest::addColumn<QByteArray>("ending");
+
+    QTest::newRow("off: the file as before") << false << true << QByteArray("[width]=6330\r\n");
+    QTest::newRow("on: after the eight lines")
+            << true << true << QByteArray("[width]=6330\r\n[away]=True\r\n");
+    QTest::newRow("on: after the six lines")
+            << true << false << QByteArray("[startwin]=False\r\n[away]=True\r\n");
+}
+
+void TestPresenceRules::awayLineWritten()
+{
+    QFETCH(bool, away);
+    QFETCH(bool, hasSize);
+    QFETCH(QByteArray, ending);
+    SettingsState state;
+    state.hasSize = hasSize;
+    state.height = 8835;
+    state.width = 6330;
+    state.awayWhenIdle = away;
+    const QByteArray bytes = formatSettings(state);
+    QVERIFY2(bytes.endsWith(ending), bytes.constData());
+    QCOMPARE(bytes.count("[away]="), int(away));
 }
 
 QTEST_APPLESS_MAIN(TestPresenceRules)
