@@ -8,6 +8,7 @@
 #include "main_window/chatpage.h"
 #include "main_window/loginwindow.h"
 #include "main_window/programmessage.h"
+#include "presence/presence.h"
 #include "presence/statusrequester.h"
 #include "main_window/twips.h"
 #include "settings/frmset.h"
@@ -73,7 +74,9 @@ frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
     createControls();
 
     m_network = new QNetworkAccessManager(this);
-    webStart = new StatusRequester(m_network, QStringLiteral("webStart"), this);
+    m_presence = new Presence(
+            m_network, { [this] { return LinkStart; }, [this] { return LinkClose; } },
+            PresenceTimings(), this);
     webClose = new StatusRequester(m_network, QStringLiteral("webClose"), this);
     // Any end of the exit request, an error included, ends the program; so
     // does the deadline, for a status page that never answers.
@@ -113,6 +116,7 @@ void frmMain::createMenus()
     mnustatus->setObjectName(QStringLiteral("mnustatus"));
     mnuonline = addItem(mnustatus, "mnuonline", "Online", true, true);
     mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", true);
+    mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
 
     mnuabout = menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
@@ -138,6 +142,10 @@ void frmMain::createMenus()
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuonline, &QAction::triggered, this, &frmMain::onOnlineTriggered);
     connect(mnuoffline, &QAction::triggered, this, &frmMain::onOfflineTriggered);
+    connect(mnuaway, &QAction::toggled, this, [this](bool on) {
+        m_presence->setAwayWhenIdle(on);
+        writeSettings();
+    });
     connect(mnuabout, &QAction::triggered, this,
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerHomePage))); });
 
@@ -276,7 +284,7 @@ void frmMain::load()
 {
     readSettings();
     // The owner's site hears of the start before the browser engine starts up.
-    webStart->open(LinkStart);
+    m_presence->start();
     createBrowsers();
     webChat->stop();
 
@@ -286,6 +294,7 @@ void frmMain::load()
         showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
     });
     m_tray->show();
+    connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
 
     if (BadgeLink.isEmpty()) {
         Frame1->show();
@@ -443,6 +452,7 @@ void frmMain::bringToFront()
 
 void frmMain::mnuExit_Click()
 {
+    m_presence->exiting();
     if (LinkClose.isEmpty()) {
         unloadForGood();
         return;
@@ -548,16 +558,14 @@ void frmMain::onStartToggled(bool checked)
 
 void frmMain::onOnlineTriggered(bool checked)
 {
-    if (!LinkStart.isEmpty())
-        webStart->open(LinkStart);
+    m_presence->onlineClicked(checked);
     mnuoffline->setChecked(!checked);
 }
 
 void frmMain::onOfflineTriggered(bool checked)
 {
     // Going offline uses webStart: only the exit request ends the program.
-    if (!LinkClose.isEmpty())
-        webStart->open(LinkClose);
+    m_presence->offlineClicked(!checked);
     mnuonline->setChecked(!checked);
 }
 
@@ -599,6 +607,7 @@ SettingsState frmMain::currentState() const
     state.alwaysOnTop = mnutop->isChecked();
     state.showInTaskbar = mnuShow->isChecked();
     state.startWithWindows = mnuStart->isChecked();
+    state.awayWhenIdle = mnuaway->isChecked();
     state.hasSize = !isMinimized() && !isMaximized();
     const QRect frame = frameGeometry();
     state.width =
@@ -637,6 +646,11 @@ void frmMain::setStartWithWindowsChecked(bool checked)
 {
     mnuStart->setChecked(checked);
     mnuTrayStart->setChecked(checked);
+}
+
+void frmMain::setAwayWhenIdle(bool on)
+{
+    mnuaway->setChecked(on);
 }
 
 void frmMain::setOuterHeight(double twips)

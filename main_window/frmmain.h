@@ -15,6 +15,7 @@ class QWebEnginePage;
 class BadgePage;
 class QWebEngineProfile;
 class QWebEngineView;
+class Presence;
 class StatusRequester;
 class TrayIcon;
 
@@ -107,6 +108,7 @@ private:
     void setStartWithWindowsChecked(bool checked) override;
     void setOuterHeight(double twips) override;
     void setOuterWidth(double twips) override;
+    void setAwayWhenIdle(bool on) override;
 
     void onTopToggled(bool checked);
     void onShowInTaskbarToggled(bool checked);
@@ -145,6 +147,7 @@ private:
     QMenu *mnustatus = nullptr;
     QAction *mnuonline = nullptr;
     QAction *mnuoffline = nullptr;
+    QAction *mnuaway = nullptr;
     QAction *mnuabout = nullptr;
     QMenu *mnutray = nullptr;
     QAction *mnuRestore = nullptr;
@@ -166,7 +169,7 @@ private:
     BadgePage *WebBrowser1 = nullptr;
     QWebEnginePage *m_chatPage = nullptr; // the page webChat shows
     QNetworkAccessManager *m_network = nullptr;
-    StatusRequester *webStart = nullptr;
+    Presence *m_presence = nullptr; // sends through webStart
     StatusRequester *webClose = nullptr;
     TrayIcon *m_tray = nullptr;
 };
