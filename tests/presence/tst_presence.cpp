@@ -6,7 +6,6 @@
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <unistd.h>
@@ -16,28 +15,15 @@
 
 namespace {
 
-// A dbus-daemon that lives as long as the object.
-class PrivateBus {
-public:
-    ~PrivateBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    QString start()
-    {
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       { QStringLiteral("--config-file=" TALVORIN_PRIVATE_BUS_CONFIG),
-                         QStringLiteral("--print-address"), QStringLiteral("--nofork") });
-        if (!m_daemon.waitForStarted(5000))
-            return {};
-        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) { }
-        return QString::fromLatin1(m_daemon.readLine().trimmed());
-    }
-
-private:
-    QProcess m_daemon;
-};
+// A dbus-daemon of the test's own, ended with the test; its address.
+QString startPrivateBus(QProcess &daemon)
+{
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 { QStringLiteral("--config-file=" TALVORIN_PRIVATE_BUS_CONFIG),
+                   QStringLiteral("--print-address"), QStringLiteral("--nofork") });
+    while (!daemon.canReadLine() && daemon.waitForReadyRead(5000)) { }
+    return QString::fromLatin1(daemon.readLine().trimmed());
+}
 
 // logind's sleep signal and delay inhibitors. An inhibitor is a pipe: the
 // program gets the write end, and the read end sees its end of file when the
@@ -63,11 +49,7 @@ public slots:
         ::close(ends[1]);
         auto *readEnd = new QSocketNotifier(ends[0], QSocketNotifier::Read, this);
         connect(readEnd, &QSocketNotifier::activated, this, [this, readEnd] {
-            char byte;
-            if (::read(int(readEnd->socket()), &byte, 1) > 0)
-                return;
-            readEnd->setEnabled(false);
-            ::close(int(readEnd->socket()));
+            readEnd->setEnabled(false); // nothing is written: this is the end of file
             if (onReleased)
                 onReleased();
         });
@@ -91,7 +73,14 @@ class TestPresence : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init();
+    void init() { m_site = std::make_unique<TestHttpServer>(); }
+    void cleanupTestCase()
+    {
+        for (QProcess *bus : { &m_systemBus, &m_sessionBus }) {
+            bus->kill();
+            bus->waitForFinished();
+        }
+    }
     void startUpLinkArrivesOnceTheSiteIsUp();
     void offlineMeanwhileStopsTheStartUpLink();
     void exitLinkLeavesBeforeTheSleep();
@@ -102,8 +91,8 @@ private:
     std::unique_ptr<Presence> makePresence(const QString &start, const QString &close,
                                            int idleAfterMs = 60000);
 
-    PrivateBus m_systemBus;
-    PrivateBus m_sessionBus;
+    QProcess m_systemBus;
+    QProcess m_sessionBus;
     FakeLogind m_logind;
     FakeScreenSaver m_screenSaver;
     QNetworkAccessManager m_network;
@@ -112,11 +101,9 @@ private:
 
 void TestPresence::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-        QSKIP("dbus-daemon is not installed");
     // Before the program's code opens the buses for the first time.
-    const QString system = m_systemBus.start();
-    const QString session = m_sessionBus.start();
+    const QString system = startPrivateBus(m_systemBus);
+    const QString session = startPrivateBus(m_sessionBus);
     QVERIFY(!system.isEmpty() && !session.isEmpty());
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", system.toLatin1());
     qputenv("DBUS_SESSION_BUS_ADDRESS", session.toLatin1());
@@ -130,20 +117,11 @@ void TestPresence::initTestCase()
                                  QDBusConnection::ExportScriptableContents));
 }
 
-void TestPresence::init()
-{
-    m_site = std::make_unique<TestHttpServer>();
-}
-
 std::unique_ptr<Presence> TestPresence::makePresence(const QString &start, const QString &close,
                                                    int idleAfterMs)
 {
-    PresenceTimings timings;
-    timings.firstRetryMs = 50;
-    timings.longestRetryMs = 200;
-    timings.longestSleepHoldMs = 10000;
-    timings.idleAfterMs = idleAfterMs;
-    timings.lookWhileIdleMs = 50;
+    // Retries after 50, 100, 200, 200 ... ms; sleep held for up to 10 s.
+    const PresenceTimings timings { 50, 200, 10000, idleAfterMs, 50 };
     return std::make_unique<Presence>(&m_network, Presence::Links { [start] { return start; },
                                                                    [close] { return close; } },
                                       timings, nullptr);
@@ -215,15 +193,12 @@ void TestPresence::idleOwnerShowsAway()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         QSKIP("idleness is measured on X11 here");
-    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    if (xdotool.isEmpty())
-        QSKIP("xdotool is not installed");
     QVERIFY(m_site->start());
     auto presence = makePresence(m_site->url("/on"), m_site->url("/off"), 300);
     presence->setAwayWhenIdle(true);
     QTRY_COMPARE_WITH_TIMEOUT(m_site->count("/off"), 1, 5000);
     QVERIFY(presence->isShownAway());
-    QCOMPARE(QProcess::execute(xdotool, { "mousemove", "--sync", "17", "23" }), 0);
+    QCOMPARE(QProcess::execute("xdotool", { "mousemove", "--sync", "17", "23" }), 0);
     QTRY_COMPARE_WITH_TIMEOUT(m_site->count("/on"), 1, 2000);
     QVERIFY(!presence->isShownAway());
 }

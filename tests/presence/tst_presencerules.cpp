@@ -12,10 +12,8 @@ class TestPresenceRules : public QObject {
 private slots:
     void decisions_data();
     void decisions();
-    void awayLineRead_data();
-    void awayLineRead();
-    void awayLineWritten_data();
-    void awayLineWritten();
+    void awayLine_data();
+    void awayLine();
 };
 
 namespace {
@@ -33,47 +31,36 @@ void TestPresenceRules::decisions_data()
     QTest::addColumn<PresenceEvent>("event");
     QTest::addColumn<PresenceStep>("step");
 
-    const QList<E> awayOn { E::AwayTurnedOn };
-    QTest::newRow("start") << true << QList<E> {} << E::Start
-                           << PresenceStep { StatusLink::Start, true, false, false };
-    QTest::newRow("Online, even when chosen") << true << QList<E> {} << E::OnlineClicked << kOnline;
-    QTest::newRow("Offline cancels a retry") << false << QList<E> {} << E::OfflineClicked << kAway;
-    QTest::newRow("Exit cancels a retry") << true << QList<E> {} << E::Exit
-                                          << PresenceStep { StatusLink::None, false, true, false };
-    QTest::newRow("nothing after Exit") << true << QList<E> { E::Exit } << E::OnlineClicked
-                                        << kNothing;
-    QTest::newRow("network back") << true << QList<E> {} << E::NetworkBack
-                                  << PresenceStep { StatusLink::None, false, false, true };
+    auto row = [](const char *name, bool online, QList<E> before, E event, PresenceStep step) {
+        QTest::newRow(name) << online << before << event << step;
+    };
+    const E on = E::AwayTurnedOn;
+    row("start", true, {}, E::Start, { StatusLink::Start, true, false, false });
+    row("Online, even when chosen", true, {}, E::OnlineClicked, kOnline);
+    row("Offline", false, {}, E::OfflineClicked, kAway);
+    row("Exit", true, {}, E::Exit, { StatusLink::None, false, true, false });
+    row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, kNothing);
+    row("network back", true, {}, E::NetworkBack, { StatusLink::None, false, false, true });
 
-    QTest::newRow("sleep, online") << true << QList<E> {} << E::Sleep << kAway;
-    QTest::newRow("sleep, offline") << false << QList<E> {} << E::Sleep << kNothing;
-    QTest::newRow("resume, online") << true << QList<E> { E::Sleep } << E::Resume << kOnline;
-    QTest::newRow("resume, offline") << false << QList<E> { E::Sleep } << E::Resume << kNothing;
-    QTest::newRow("resume, still locked")
-            << true << QList<E> { E::AwayTurnedOn, E::Lock, E::Sleep } << E::Resume << kNothing;
+    row("sleep", true, {}, E::Sleep, kAway);
+    row("sleep, offline", false, {}, E::Sleep, kNothing);
+    row("sleep while away", true, { on, E::Idle }, E::Sleep, kNothing);
+    row("resume", true, { E::Sleep }, E::Resume, kOnline);
+    row("resume, offline", false, { E::Sleep }, E::Resume, kNothing);
+    row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, kNothing);
 
-    QTest::newRow("lock, away off") << true << QList<E> {} << E::Lock << kNothing;
-    QTest::newRow("lock") << true << awayOn << E::Lock << kAway;
-    QTest::newRow("lock, offline") << false << awayOn << E::Lock << kNothing;
-    QTest::newRow("unlock") << true << QList<E> { E::AwayTurnedOn, E::Lock } << E::Unlock
-                            << kOnline;
-    QTest::newRow("unlock, offline")
-            << false << QList<E> { E::AwayTurnedOn, E::Lock } << E::Unlock << kNothing;
-    QTest::newRow("idle") << true << awayOn << E::Idle << kAway;
-    QTest::newRow("idle, away off") << true << QList<E> {} << E::Idle << kNothing;
-    QTest::newRow("input") << true << QList<E> { E::AwayTurnedOn, E::Idle } << E::Input
-                           << kOnline;
-    QTest::newRow("input while locked")
-            << true << QList<E> { E::AwayTurnedOn, E::Lock, E::Idle } << E::Input << kNothing;
-    QTest::newRow("idle while locked")
-            << true << QList<E> { E::AwayTurnedOn, E::Lock } << E::Idle << kNothing;
-    QTest::newRow("away off while idle")
-            << true << QList<E> { E::AwayTurnedOn, E::Idle } << E::AwayTurnedOff << kOnline;
-    QTest::newRow("away on again starts present")
-            << true << QList<E> { E::AwayTurnedOn, E::Idle, E::AwayTurnedOff } << E::AwayTurnedOn
-            << kNothing;
-    QTest::newRow("sleep while away")
-            << true << QList<E> { E::AwayTurnedOn, E::Idle } << E::Sleep << kNothing;
+    row("lock, away off", true, {}, E::Lock, kNothing);
+    row("lock", true, { on }, E::Lock, kAway);
+    row("lock, offline", false, { on }, E::Lock, kNothing);
+    row("unlock", true, { on, E::Lock }, E::Unlock, kOnline);
+    row("unlock, offline", false, { on, E::Lock }, E::Unlock, kNothing);
+    row("idle", true, { on }, E::Idle, kAway);
+    row("idle, away off", true, {}, E::Idle, kNothing);
+    row("idle while locked", true, { on, E::Lock }, E::Idle, kNothing);
+    row("input", true, { on, E::Idle }, E::Input, kOnline);
+    row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, kNothing);
+    row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, kOnline);
+    row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, kNothing);
 }
 
 void TestPresenceRules::decisions()
@@ -111,30 +98,7 @@ public:
 
 } // namespace
 
-void TestPresenceRules::awayLineRead_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("away"); // -1: left as it was
-
-    QTest::newRow("True") << "[away]=True" << 1;
-    QTest::newRow("False") << "[away]=False" << 0;
-    QTest::newRow("number") << "[away]=1" << 1;
-    QTest::newRow("no Boolean") << "[away]=yes" << -1;
-    QTest::newRow("tag in the middle") << "x[away]=true" << -1;
-    QTest::newRow("case-sensitive tag") << "[Away]=True" << -1;
-    QTest::newRow("an older tag decides") << "[ontop]=False[away]=True" << -1;
-}
-
-void TestPresenceRules::awayLineRead()
-{
-    QFETCH(QString, line);
-    QFETCH(int, away);
-    AwayTarget target;
-    applySettingLine(line, target);
-    QCOMPARE(target.away.has_value() ? int(*target.away) : -1, away);
-}
-
-void TestPresenceRules::awayLineWritten_data()
+void TestPresenceRules::awayLine_data()
 {
     QTest::addColumn<bool>("away");
     QTest::addColumn<bool>("hasSize");
@@ -147,7 +111,8 @@ void TestPresenceRules::awayLineWritten_data()
             << true << false << QByteArray("[startwin]=False\r\n[away]=True\r\n");
 }
 
-void TestPresenceRules::awayLineWritten()
+// Written last and only while on, and read back by the file's own rules.
+void TestPresenceRules::awayLine()
 {
     QFETCH(bool, away);
     QFETCH(bool, hasSize);
@@ -160,6 +125,13 @@ void TestPresenceRules::awayLineWritten()
     const QByteArray bytes = formatSettings(state);
     QVERIFY2(bytes.endsWith(ending), bytes.constData());
     QCOMPARE(bytes.count("[away]="), int(away));
+
+    AwayTarget target;
+    applySettingsFile(bytes, target);
+    QCOMPARE(target.away, away ? std::optional<bool>(true) : std::nullopt);
+    applySettingLine(QStringLiteral("[away]=1x"), target); // no Boolean: no change
+    applySettingLine(QStringLiteral("[away]=0"), target);
+    QCOMPARE(target.away, std::optional<bool>(false));
 }
 
 QTEST_APPLESS_MAIN(TestPresenceRules)
