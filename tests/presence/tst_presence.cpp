@@ -15,6 +15,9 @@
 
 namespace {
 
+// Longer than any virtual desktop of a test run has been without input.
+constexpr int kNeverIdleMs = 24 * 3600 * 1000;
+
 // A dbus-daemon of the test's own, ended with the test; its address.
 QString startPrivateBus(QProcess &daemon)
 {
@@ -89,7 +92,7 @@ private slots:
 
 private:
     std::unique_ptr<Presence> makePresence(const QString &start, const QString &close,
-                                           int idleAfterMs = 60000);
+                                           int idleAfterMs = kNeverIdleMs);
 
     QProcess m_systemBus;
     QProcess m_sessionBus;
