@@ -5,12 +5,19 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
+namespace {
+
+const char kTip[] = "Talvorin Tool for GoogleTalk. Click to show or right click for menu";
+const char kAwayTip[] = "Talvorin Tool for GoogleTalk. Your site shows you as away until you "
+                        "are back. Click to show or right click for menu";
+
+} // namespace
+
 TrayIcon::TrayIcon(const QIcon &icon, QMenu *menu, QObject *parent)
     : QObject(parent), m_icon(new QSystemTrayIcon(icon, this))
 {
     m_icon->setObjectName(QStringLiteral("TrayIcon"));
-    m_icon->setToolTip(
-            QStringLiteral("Talvorin Tool for GoogleTalk. Click to show or right click for menu"));
+    m_icon->setToolTip(QString::fromLatin1(kTip));
     // The desktop shows the menu for the right button itself (a D-Bus tray
     // even draws it), so Context needs no answer here.
     m_icon->setContextMenu(menu);
@@ -48,4 +55,9 @@ bool TrayIcon::isAvailable()
 void TrayIcon::notify(const QString &title, const QString &text)
 {
     m_icon->showMessage(title, text, m_icon->icon());
+}
+
+void TrayIcon::setShownAway(bool away)
+{
+    m_icon->setToolTip(QString::fromLatin1(away ? kAwayTip : kTip));
 }

@@ -22,6 +22,10 @@ public:
     // A message next to the icon; clicking it asks for the window.
     void notify(const QString &title, const QString &text);
 
+public slots:
+    // While the owner's site shows the owner as away, the tooltip says so.
+    void setShownAway(bool away);
+
 signals:
     void restoreRequested();
     void doubleClicked();

@@ -9,7 +9,8 @@
 #include "main_window/loginwindow.h"
 #include "main_window/programmessage.h"
 #include "main_window/screenfit.h"
-#include "main_window/statusrequester.h"
+#include "presence/presence.h"
+#include "presence/statusrequester.h"
 #include "main_window/twips.h"
 #include "settings/frmset.h"
 
@@ -79,7 +80,9 @@ frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
     createControls();
 
     m_network = new QNetworkAccessManager(this);
-    webStart = new StatusRequester(m_network, QStringLiteral("webStart"), this);
+    m_presence = new Presence(
+            m_network, { [this] { return LinkStart; }, [this] { return LinkClose; } },
+            PresenceTimings(), this);
     webClose = new StatusRequester(m_network, QStringLiteral("webClose"), this);
     // Any end of the exit request, an error included, ends the program; so
     // does the deadline, for a status page that never answers.
@@ -120,6 +123,7 @@ void frmMain::createMenus()
     mnustatus->setObjectName(QStringLiteral("mnustatus"));
     mnuonline = addItem(mnustatus, "mnuonline", "Online", true, true);
     mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", true);
+    mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
 
     mnuabout = menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
@@ -145,6 +149,10 @@ void frmMain::createMenus()
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuonline, &QAction::triggered, this, &frmMain::onOnlineTriggered);
     connect(mnuoffline, &QAction::triggered, this, &frmMain::onOfflineTriggered);
+    connect(mnuaway, &QAction::toggled, this, [this](bool on) {
+        m_presence->setAwayWhenIdle(on);
+        writeSettings();
+    });
     connect(mnuabout, &QAction::triggered, this,
             [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerHomePage))); });
 
@@ -318,7 +326,7 @@ void frmMain::load()
 {
     readSettings();
     // The owner's site hears of the start before the browser engine starts up.
-    webStart->open(LinkStart);
+    m_presence->start();
     createBrowsers();
     webChat->stop();
 
@@ -328,6 +336,7 @@ void frmMain::load()
         showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
     });
     m_tray->show();
+    connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
 
     if (BadgeLink.isEmpty()) {
         Frame1->show();
@@ -507,6 +516,7 @@ void frmMain::bringToFront()
 
 void frmMain::mnuExit_Click()
 {
+    m_presence->exiting();
     if (LinkClose.isEmpty()) {
         unloadForGood();
         return;
@@ -612,16 +622,14 @@ void frmMain::onStartToggled(bool checked)
 
 void frmMain::onOnlineTriggered(bool checked)
 {
-    if (!LinkStart.isEmpty())
-        webStart->open(LinkStart);
+    m_presence->onlineClicked(checked);
     mnuoffline->setChecked(!checked);
 }
 
 void frmMain::onOfflineTriggered(bool checked)
 {
     // Going offline uses webStart: only the exit request ends the program.
-    if (!LinkClose.isEmpty())
-        webStart->open(LinkClose);
+    m_presence->offlineClicked(!checked);
     mnuonline->setChecked(!checked);
 }
 
@@ -663,6 +671,7 @@ SettingsState frmMain::currentState() const
     state.alwaysOnTop = mnutop->isChecked();
     state.showInTaskbar = mnuShow->isChecked();
     state.startWithWindows = mnuStart->isChecked();
+    state.awayWhenIdle = mnuaway->isChecked();
     state.hasSize = !isMinimized() && !isMaximized();
     const QRect frame = frameGeometry();
     state.width =
@@ -701,6 +710,11 @@ void frmMain::setStartWithWindowsChecked(bool checked)
 {
     mnuStart->setChecked(checked);
     mnuTrayStart->setChecked(checked);
+}
+
+void frmMain::setAwayWhenIdle(bool on)
+{
+    mnuaway->setChecked(on);
 }
 
 void frmMain::setOuterHeight(double twips)

@@ -17,6 +17,7 @@ class BadgePage;
 class LoginWindow;
 class QWebEngineProfile;
 class QWebEngineView;
+class Presence;
 class StatusRequester;
 class TrayIcon;
 
@@ -114,6 +115,7 @@ private:
     void setStartWithWindowsChecked(bool checked) override;
     void setOuterHeight(double twips) override;
     void setOuterWidth(double twips) override;
+    void setAwayWhenIdle(bool on) override;
 
     void onTopToggled(bool checked);
     void onShowInTaskbarToggled(bool checked);
@@ -154,6 +156,7 @@ private:
     QMenu *mnustatus = nullptr;
     QAction *mnuonline = nullptr;
     QAction *mnuoffline = nullptr;
+    QAction *mnuaway = nullptr;
     QAction *mnuabout = nullptr;
     QMenu *mnutray = nullptr;
     QAction *mnuRestore = nullptr;
@@ -178,7 +181,7 @@ private:
     BadgePage *m_badgePage = nullptr;
     QWebEnginePage *m_chatPage = nullptr; // the page webChat shows
     QNetworkAccessManager *m_network = nullptr;
-    StatusRequester *webStart = nullptr;
+    Presence *m_presence = nullptr; // sends through webStart
     StatusRequester *webClose = nullptr;
     TrayIcon *m_tray = nullptr;
 };

@@ -5,7 +5,9 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-webengine-dev
-    libxcb1-dev)
+    libxcb1-dev libxcb-screensaver0-dev)
+# Buses of the tests' own, for fake logind and screen saver services.
+BUS_PACKAGES=(dbus-daemon)
 # clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Checking the installed files and building the Debian package.
@@ -52,6 +54,21 @@ allow_root_browser() {
     if [ "$(id -u)" -eq 0 ] && [ -z "${QTWEBENGINE_DISABLE_SANDBOX:-}" ]; then
         export QTWEBENGINE_DISABLE_SANDBOX=1
     fi
+}
+
+# A system bus of the run's own, in DBUS_SYSTEM_BUS_ADDRESS: the program looks
+# for logind there, and no test may reach the machine's real one (or hold up
+# its sleep). Ended by stop_private_system_bus.
+start_private_system_bus() {
+    local out
+    out=$(dbus-daemon --config-file="$ROOT/tests/support/private-bus.conf" --fork \
+        --print-address=1 --print-pid=1 2>/dev/null) || { echo "dbus-daemon did not start" >&2; return 1; }
+    export DBUS_SYSTEM_BUS_ADDRESS="${out%%$'\n'*}"
+    PRIVATE_BUS_PID="${out##*$'\n'}"
+}
+
+stop_private_system_bus() {
+    [ -n "${PRIVATE_BUS_PID:-}" ] && kill "$PRIVATE_BUS_PID" 2>/dev/null || true
 }
 
 # Runs a command on a desktop of its own: Xvfb, openbox (an EWMH window

@@ -21,12 +21,14 @@ enum TagIndex {
     StartWinTag,
     HeightTag,
     WidthTag,
+    AwayTag,
     TagCount
 };
 
 constexpr QStringView kTags[TagCount] = {
     u"[badgelink]=", u"[linkstart]=", u"[linkclose]=", u"[ontop]=",
     u"[taskbar]=",   u"[startwin]=",  u"[height]=",    u"[width]=",
+    u"[away]=",
 };
 
 // A stored size is applied only when it is larger than this many twips.
@@ -62,6 +64,9 @@ int tagAt(const char16_t *p, qsizetype available)
         break;
     case u'w':
         tag = WidthTag;
+        break;
+    case u'a':
+        tag = AwayTag;
         break;
     default:
         return -1;
@@ -157,6 +162,10 @@ void applyLine(QString line, SettingsTarget &target)
     case StartWinTag:
         if (const std::optional<bool> checked = parseBoolean(value))
             target.setStartWithWindowsChecked(*checked);
+        break;
+    case AwayTag:
+        if (const std::optional<bool> on = parseBoolean(value))
+            target.setAwayWhenIdle(*on);
         break;
     case HeightTag:
     case WidthTag: {
@@ -270,6 +279,8 @@ QByteArray formatSettings(const SettingsState &state)
         appendLine(HeightTag, formatSize(state.height));
         appendLine(WidthTag, formatSize(state.width));
     }
+    if (state.awayWhenIdle)
+        appendLine(AwayTag, booleanText(true));
     return text.toLocal8Bit();
 }
 

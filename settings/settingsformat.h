@@ -23,6 +23,9 @@ public:
     // Outer window size in twips; already known to be greater than 100.
     virtual void setOuterHeight(double twips) = 0;
     virtual void setOuterWidth(double twips) = 0;
+    // "Away when idle", a later line that files of older versions lack; a
+    // target without that item has nothing to set.
+    virtual void setAwayWhenIdle(bool) { }
 };
 
 // The state a save writes. Sizes are written only for a window in the normal
@@ -37,6 +40,9 @@ struct SettingsState {
     bool hasSize = false;
     float height = 0; // outer height, twips
     float width = 0; // outer width, twips
+    // Written as a last line only while on, so that a file without it stays
+    // as older versions write and read it.
+    bool awayWhenIdle = false;
 };
 
 // Applies one line: the first tag of the fixed order found anywhere in the

@@ -13,10 +13,10 @@ TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
     });
 }
 
-bool TestHttpServer::start()
+bool TestHttpServer::start(quint16 port)
 {
     m_clock.start();
-    return m_server.listen(QHostAddress::LocalHost);
+    return m_server.listen(QHostAddress::LocalHost, port);
 }
 
 QString TestHttpServer::refusedUrl()

@@ -14,7 +14,8 @@ class TestHttpServer : public QObject {
 public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
-    bool start();
+    // On a free port, or on the given one (which must be free by then).
+    bool start(quint16 port = 0);
     QString url(const QByteArray &path) const;
     // An address on 127.0.0.1 whose port was free a moment ago and is closed
     // now: connecting to it is refused.

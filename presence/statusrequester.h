@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
+
 class QNetworkAccessManager;
 
 Q_DECLARE_LOGGING_CATEGORY(lcStatus)
@@ -14,17 +16,28 @@ Q_DECLARE_LOGGING_CATEGORY(lcStatus)
 class StatusRequester : public QObject {
     Q_OBJECT
 public:
+    // How a request ended, as far as the owner's site is concerned.
+    enum class Outcome {
+        Answered, // the site answered, whatever its status (404 and 500 too)
+        Unreachable, // refused, host not found, timed out: the network may come back
+        Failed, // no address, or a failure no later attempt would change
+    };
+    Q_ENUM(Outcome)
+
     StatusRequester(QNetworkAccessManager *network, const QString &name, QObject *parent);
 
     // A link is taken as a browser's address bar takes it ("www.example.com/on"
     // is an http address). A link that names no address sends nothing but is
     // still reported as completed, so that whoever waits for it goes on.
-    void open(const QString &link);
+    // whenDone, if given, hears of this one request's end.
+    void open(const QString &link, std::function<void(Outcome)> whenDone = {});
 
 signals:
     // Once for every open(), whatever the outcome: an error is a completion too.
-    void completed(const QUrl &url, bool succeeded);
+    void completed(const QUrl &url, StatusRequester::Outcome outcome);
 
 private:
+    void finish(const QUrl &url, Outcome outcome, const std::function<void(Outcome)> &whenDone);
+
     QNetworkAccessManager *m_network;
 };

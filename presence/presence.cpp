@@ -1,0 +1,82 @@
+#include "presence/presence.h"
+
+#include "presence/idlewatcher.h"
+#include "presence/lockwatcher.h"
+#include "presence/networkwatcher.h"
+#include "presence/sleepwatcher.h"
+#include "presence/statussender.h"
+
+Presence::Presence(QNetworkAccessManager *network, Links links, const PresenceTimings &timings,
+                   QObject *parent)
+    : QObject(parent),
+      m_links(std::move(links)),
+      m_sender(new StatusSender(network, timings.firstRetryMs, timings.longestRetryMs, this)),
+      m_sleep(new SleepWatcher(timings.longestSleepHoldMs, this)),
+      m_lock(new LockWatcher(this)),
+      m_idle(new IdleWatcher(timings.idleAfterMs, timings.lookWhileIdleMs, this)),
+      m_network(new NetworkWatcher(this))
+{
+    auto on = [this](PresenceEvent event) { return [this, event] { handle(event); }; };
+    connect(m_network, &NetworkWatcher::reachable, this, on(PresenceEvent::NetworkBack));
+    connect(m_sleep, &SleepWatcher::resumed, this, on(PresenceEvent::Resume));
+    connect(m_lock, &LockWatcher::locked, this, on(PresenceEvent::Lock));
+    connect(m_lock, &LockWatcher::unlocked, this, on(PresenceEvent::Unlock));
+    connect(m_idle, &IdleWatcher::idle, this, on(PresenceEvent::Idle));
+    connect(m_idle, &IdleWatcher::input, this, on(PresenceEvent::Input));
+    // The sleep waits for the exit link's request, or for nothing when
+    // there is none to send.
+    connect(m_sleep, &SleepWatcher::aboutToSleep, this, [this] {
+        if (!handle(PresenceEvent::Sleep, [this] { m_sleep->allowSleep(); }))
+            m_sleep->allowSleep();
+    });
+}
+
+void Presence::start()
+{
+    handle(PresenceEvent::Start);
+}
+
+void Presence::onlineClicked(bool onlineChecked)
+{
+    m_rules.setChosenOnline(onlineChecked);
+    handle(PresenceEvent::OnlineClicked);
+}
+
+void Presence::offlineClicked(bool onlineChecked)
+{
+    m_rules.setChosenOnline(onlineChecked);
+    handle(PresenceEvent::OfflineClicked);
+}
+
+void Presence::exiting()
+{
+    handle(PresenceEvent::Exit);
+}
+
+void Presence::setAwayWhenIdle(bool on)
+{
+    m_idle->setWatching(on);
+    handle(on ? PresenceEvent::AwayTurnedOn : PresenceEvent::AwayTurnedOff);
+}
+
+bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
+{
+    const bool wasAway = m_rules.isShownAway();
+    const PresenceStep step = m_rules.apply(event);
+    if (step.cancelRetry)
+        m_sender->cancelRetry();
+    if (step.retryNow)
+        m_sender->retryNow();
+    QString link;
+    if (step.send == StatusLink::Start)
+        link = m_links.start();
+    else if (step.send == StatusLink::Close)
+        link = m_links.close();
+    // An empty link is one the owner did not configure: nothing to send.
+    const bool sending = !link.isEmpty();
+    if (sending)
+        m_sender->send(link, step.untilAnswered, std::move(whenSent));
+    if (m_rules.isShownAway() != wasAway)
+        emit shownAwayChanged(!wasAway);
+    return sending;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "presence/presencerules.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class IdleWatcher;
+class LockWatcher;
+class NetworkWatcher;
+class QNetworkAccessManager;
+class SleepWatcher;
+class StatusSender;
+
+// How long the site status waits for what. These are the program's values;
+// tests give shorter ones.
+struct PresenceTimings {
+    int firstRetryMs = 2 * 1000; // then 4, 8, 16 ... seconds
+    int longestRetryMs = 5 * 60 * 1000;
+    int longestSleepHoldMs = 3 * 1000;
+    int idleAfterMs = 10 * 60 * 1000;
+    int lookWhileIdleMs = 1000;
+};
+
+// The status the owner's site shows: it follows the owner's choice of Online
+// or Offline, and hides a chosen Online while the computer sleeps and, with
+// "Away when idle", while the screen is locked or the owner idle. The
+// requests go through webStart; the Exit request is the main window's.
+class Presence : public QObject {
+    Q_OBJECT
+public:
+    // The links as they stand when a request is made; the owner may change
+    // them at any time.
+    struct Links {
+        std::function<QString()> start;
+        std::function<QString()> close;
+    };
+
+    Presence(QNetworkAccessManager *network, Links links, const PresenceTimings &timings,
+             QObject *parent);
+
+    // The start-up request, tried until the site answers.
+    void start();
+    // The "Online" check mark as it stands after a click of Online or Offline.
+    void onlineClicked(bool onlineChecked);
+    void offlineClicked(bool onlineChecked);
+    // Exit sends the exit link: nothing older may reach the site after it.
+    void exiting();
+    void setAwayWhenIdle(bool on);
+
+    bool isShownAway() const { return m_rules.isShownAway(); }
+
+signals:
+    void shownAwayChanged(bool away);
+
+private:
+    // Runs the rules' step; true when a request went out, and whenSent then
+    // hears when its first attempt has ended.
+    bool handle(PresenceEvent event, std::function<void()> whenSent = {});
+
+    Links m_links;
+    PresenceRules m_rules;
+    StatusSender *m_sender;
+    SleepWatcher *m_sleep;
+    LockWatcher *m_lock;
+    IdleWatcher *m_idle;
+    NetworkWatcher *m_network;
+};

@@ -1,0 +1,57 @@
+#include "presence/statussender.h"
+
+#include <algorithm>
+
+StatusSender::StatusSender(QNetworkAccessManager *network, int firstRetryMs, int longestRetryMs,
+                           QObject *parent)
+    : QObject(parent),
+      m_requester(new StatusRequester(network, QStringLiteral("webStart"), this)),
+      m_firstRetryMs(firstRetryMs),
+      m_longestRetryMs(longestRetryMs),
+      m_nextPauseMs(firstRetryMs)
+{
+    m_pause.setSingleShot(true);
+    connect(&m_pause, &QTimer::timeout, this, [this] { attempt({}); });
+}
+
+void StatusSender::send(const QString &link, bool untilAnswered, std::function<void()> whenDone)
+{
+    cancelRetry();
+    m_link = link;
+    m_untilAnswered = untilAnswered;
+    m_nextPauseMs = m_firstRetryMs;
+    attempt(std::move(whenDone));
+}
+
+void StatusSender::cancelRetry()
+{
+    ++m_generation;
+    if (m_pause.isActive())
+        qCDebug(lcStatus).noquote() << "no more attempts for" << m_link;
+    m_pause.stop();
+}
+
+void StatusSender::retryNow()
+{
+    if (!m_pause.isActive())
+        return;
+    m_pause.stop();
+    m_nextPauseMs = m_firstRetryMs;
+    attempt({});
+}
+
+void StatusSender::attempt(std::function<void()> whenDone)
+{
+    const quint64 generation = m_generation;
+    m_requester->open(m_link, [this, generation, whenDone](StatusRequester::Outcome outcome) {
+        if (whenDone)
+            whenDone();
+        if (!m_untilAnswered || outcome != StatusRequester::Outcome::Unreachable
+            || generation != m_generation)
+            return;
+        qCDebug(lcStatus).noquote() << "site out of reach; next attempt in" << m_nextPauseMs
+                                    << "ms:" << m_link;
+        m_pause.start(m_nextPauseMs);
+        m_nextPauseMs = std::min(m_nextPauseMs * 2, m_longestRetryMs);
+    });
+}
