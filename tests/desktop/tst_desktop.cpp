@@ -100,10 +100,8 @@ private slots:
     void init();
     void cleanup();
 
-    void trayIconIsEmbeddedUntilExit();
-    void trayClicksAndMenu();
-    void alwaysOnTopKeepsThePlace();
-    void taskbarButtonComesAndGoes();
+    void trayIconMenuAndClicks();
+    void alwaysOnTopAndTaskbarButton();
     void failedAutostartLeavesTheCheckMarks();
     void hiddenWindowTellsOfNewMessages();
 
@@ -148,21 +146,10 @@ frmMain &TestDesktop::start(const QByteArray &ini)
     return m_program->start(ini);
 }
 
-void TestDesktop::trayIconIsEmbeddedUntilExit()
+void TestDesktop::trayIconMenuAndClicks()
 {
     frmMain &window = start();
-    QTRY_VERIFY(trayWindow());
-    QTRY_VERIFY(isEmbedded(trayWindow()));
-    QTRY_VERIFY(tray()->isVisible());
-
-    window.mnuExit_Click();
-    QTRY_VERIFY(!tray()->isVisible());
-    QTRY_VERIFY(!trayWindow());
-}
-
-void TestDesktop::trayClicksAndMenu()
-{
-    frmMain &window = start();
+    QTRY_VERIFY(trayWindow() && isEmbedded(trayWindow()));
     QStringList captions;
     for (QAction *item : window.trayMenu()->actions())
         captions << item->text();
@@ -172,69 +159,54 @@ void TestDesktop::trayClicksAndMenu()
     QCOMPARE(tray()->contextMenu(), window.trayMenu());
     QVERIFY(!window.menuBar()->actions().contains(window.trayMenu()->menuAction()));
 
-    // A left press restores, even a maximized window to the normal state.
-    QVERIFY(!window.close());
-    QVERIFY(!window.isVisible());
-    emit tray()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(window.isVisible());
+    // A left press restores, a maximized window to the normal state too; a
+    // double-click arrives as a press and then the double-click.
     window.showMaximized();
-    emit tray()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(!window.isMaximized());
-
-    // A double-click arrives as a press and then the double-click.
     window.close();
+    emit tray()->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(window.isVisible() && !window.isMaximized());
     MessageBoxWatcher boxes;
+    window.close();
     emit tray()->activated(QSystemTrayIcon::Trigger);
     emit tray()->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(window.isVisible());
-    QTRY_COMPARE(
-            boxes.seen(),
-            QStringList { QStringLiteral("TalvorinTool: Dbl Click in the systray needs event") });
+    QTRY_COMPARE(boxes.seen(), QStringList { "TalvorinTool: Dbl Click in the systray needs event" });
+
+    window.mnuExit_Click();
+    QTRY_VERIFY(!trayWindow());
 }
 
-void TestDesktop::alwaysOnTopKeepsThePlace()
+void TestDesktop::alwaysOnTopAndTaskbarButton()
 {
     frmMain &window = start();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QTRY_VERIFY(window.frameGeometry() != window.geometry()); // framed by the manager
     QTest::qWait(200);
     const QRect place = window.frameGeometry();
-    QVERIFY(!netWmState(window).contains(QLatin1String("_NET_WM_STATE_ABOVE")));
-
-    action("mnutop")->trigger();
-    QTRY_VERIFY(netWmState(window).contains(QLatin1String("_NET_WM_STATE_ABOVE")));
-    QVERIFY(window.isVisible());
-    QTest::qWait(200);
-    QCOMPARE(window.frameGeometry(), place);
-
-    action("mnuTrayTop")->trigger();
-    QTRY_VERIFY(!netWmState(window).contains(QLatin1String("_NET_WM_STATE_ABOVE")));
-    QCOMPARE(window.frameGeometry(), place);
-}
-
-void TestDesktop::taskbarButtonComesAndGoes()
-{
-    frmMain &window = start();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString above = QStringLiteral("_NET_WM_STATE_ABOVE");
     const QString skip = QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR");
+    QVERIFY(!netWmState(window).contains(above));
     QTRY_VERIFY(netWmState(window).contains(skip)); // by design: no button
     QVERIFY(netWmState(window).contains(QLatin1String("_NET_WM_STATE_SKIP_PAGER")));
 
-    action("mnuShow")->trigger();
-    QTRY_VERIFY(!netWmState(window).contains(skip));
-    // It stays so through a stay in the notification area.
-    window.close();
-    emit tray()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    action("mnutop")->trigger();
+    QTRY_VERIFY(netWmState(window).contains(above));
     QTest::qWait(200);
-    QVERIFY(!netWmState(window).contains(skip));
+    QCOMPARE(window.frameGeometry(), place);
+    action("mnuTrayTop")->trigger();
+    QTRY_VERIFY(!netWmState(window).contains(above));
+    QCOMPARE(window.frameGeometry(), place);
 
-    action("mnutraytask")->trigger();
-    QTRY_VERIFY(netWmState(window).contains(skip));
-    window.close();
-    emit tray()->activated(QSystemTrayIcon::Trigger);
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(netWmState(window).contains(skip));
+    // The button comes and goes, and stays so through a stay in the tray.
+    for (const char *item : { "mnuShow", "mnutraytask" }) {
+        action(item)->trigger();
+        const bool shown = action("mnuShow")->isChecked();
+        QTRY_COMPARE(netWmState(window).contains(skip), !shown);
+        window.close();
+        emit tray()->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(netWmState(window).contains(skip), !shown);
+    }
 }
 
 void TestDesktop::failedAutostartLeavesTheCheckMarks()

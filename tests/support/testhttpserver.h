@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -15,44 +14,41 @@ public:
     explicit TestHttpServer(QObject *parent = nullptr);
 
     // On a free port, or on the given one (which must be free by then).
-    bool start(quint16 port = 0);
-    QString url(const QByteArray &path) const;
+    bool start(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port); }
+    QString url(const QByteArray &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())
+                + QString::fromLatin1(path);
+    }
     // An address on 127.0.0.1 whose port was free a moment ago and is closed
     // now: connecting to it is refused.
     static QString refusedUrl();
 
-    void setPage(const QByteArray &path, const QByteArray &body, int status = 200,
-                 const QByteArray &contentType = "text/html; charset=utf-8");
-    void setRedirect(const QByteArray &path, const QByteArray &location);
+    void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
+    {
+        m_pages.insert(path, { status, body, {}, false });
+    }
+    void setRedirect(const QByteArray &path, const QByteArray &to)
+    {
+        m_pages.insert(path, { 302, {}, to, false });
+    }
     // Accepts the request and then never answers.
-    void setSilent(const QByteArray &path);
-    // Answers one byte a second, for ever.
-    void setDripping(const QByteArray &path);
+    void setSilent(const QByteArray &path) { m_pages.insert(path, { 200, {}, {}, true }); }
 
     // Paths in the order they were asked for, query included.
     QList<QByteArray> requests() const { return m_requests; }
     int count(const QByteArray &path) const { return int(m_requests.count(path)); }
-    // Milliseconds since start() at which the path was first asked for; -1 if never.
-    qint64 firstRequestAt(const QByteArray &path) const;
-
-signals:
-    void requested(const QByteArray &path);
 
 private:
     struct Page {
-        int status = 200;
-        QByteArray contentType;
+        int status;
         QByteArray body;
         QByteArray location;
-        bool silent = false;
-        bool dripping = false;
+        bool silent;
     };
-
     void serve(QTcpSocket *socket);
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
     QList<QByteArray> m_requests;
-    QHash<QByteArray, qint64> m_firstAt;
-    QElapsedTimer m_clock;
 };
