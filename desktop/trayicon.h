@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 
-class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -21,11 +21,14 @@ public:
 
     // A message next to the icon; clicking it asks for the window.
     void notify(const QString &title, const QString &text);
+    // The number of unread chat messages, on the icon and in its tooltip.
+    void showUnread(int unread);
 
 signals:
     void restoreRequested();
     void doubleClicked();
 
 private:
+    QIcon m_ownIcon;
     QSystemTrayIcon *m_icon;
 };

@@ -13,6 +13,7 @@ class QMenu;
 class QNetworkAccessManager;
 class QWebEnginePage;
 class BadgePage;
+class ChatAttention;
 class QWebEngineProfile;
 class QWebEngineView;
 class StatusRequester;
@@ -169,4 +170,5 @@ private:
     StatusRequester *webStart = nullptr;
     StatusRequester *webClose = nullptr;
     TrayIcon *m_tray = nullptr;
+    ChatAttention *m_attention = nullptr;
 };
