@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QLoggingCategory>
 #include <QWebEnginePage>
 #include <QWidget>
@@ -64,9 +66,14 @@ void ChatAttention::showHeldMessage()
         emit trayMessage(m_window->windowTitle(), title);
 }
 
+// A window hidden and shown again quickly keeps the input focus for Qt
+// without being made the active window again, though it is in front of the
+// owner: the focus counts as well.
 bool ChatAttention::isOwnerLooking() const
 {
-    return m_window->isVisible() && m_window->isActiveWindow();
+    return m_window->isVisible()
+            && (m_window->isActiveWindow()
+                || QGuiApplication::focusWindow() == m_window->windowHandle());
 }
 
 void ChatAttention::setUnread(int unread)
@@ -83,7 +90,9 @@ void ChatAttention::setUnread(int unread)
 
 bool ChatAttention::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window && event->type() == QEvent::WindowActivate) {
+    const bool looks = event->type() == QEvent::WindowActivate
+            || (event->type() == QEvent::Show && isOwnerLooking());
+    if (watched == m_window && looks) {
         m_activity.ownerLooked();
         m_pacer.dropHeld();
         m_heldMessage.stop();
