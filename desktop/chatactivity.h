@@ -10,8 +10,8 @@
 class ChatActivity {
 public:
     enum class Title {
-        PageOwn,    // the title a freshly loaded page starts with
-        BlinkBack,  // back to the page's own title, or the same message again
+        PageOwn, // the title a freshly loaded page starts with
+        BlinkBack, // back to the page's own title, or the same message again
         NewMessage,
     };
 

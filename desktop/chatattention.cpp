@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QWindow>
 #include <QLoggingCategory>
 #include <QWebEnginePage>
 #include <QWidget>
+#include <QWindow>
 
 Q_LOGGING_CATEGORY(lcAttention, "talvorin.attention", QtWarningMsg)
 

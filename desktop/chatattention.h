@@ -19,8 +19,7 @@ class ChatAttention : public QObject {
     Q_OBJECT
 public:
     // The tray messages' pace: at most one every trayMessageGapMs.
-    explicit ChatAttention(QWidget *window, int trayMessageGapMs = 10000,
-                           QObject *parent = nullptr);
+    ChatAttention(QWidget *window, int trayMessageGapMs, QObject *parent = nullptr);
 
     // The page webChat shows now; a fresh page starts with its own title.
     void watch(QWebEnginePage *page);

@@ -8,7 +8,7 @@
 // Times are milliseconds on any steady clock.
 class TrayMessagePacer {
 public:
-    explicit TrayMessagePacer(qint64 gapMs) : m_gapMs(gapMs) {}
+    explicit TrayMessagePacer(qint64 gapMs) : m_gapMs(gapMs) { }
 
     // True when the message may be shown now; otherwise it is held.
     bool offer(const QString &text, qint64 now);
