@@ -1,5 +1,6 @@
 #include "desktop/trayicon.h"
 
+#include "desktop/badgedicon.h"
 #include "desktop/trayactions.h"
 
 #include <QMenu>
@@ -14,7 +15,7 @@ const char kAwayTip[] = "Talvorin Tool for GoogleTalk. Your site shows you as aw
 } // namespace
 
 TrayIcon::TrayIcon(const QIcon &icon, QMenu *menu, QObject *parent)
-    : QObject(parent), m_icon(new QSystemTrayIcon(icon, this))
+    : QObject(parent), m_ownIcon(icon), m_icon(new QSystemTrayIcon(icon, this))
 {
     m_icon->setObjectName(QStringLiteral("TrayIcon"));
     m_icon->setToolTip(QString::fromLatin1(kTip));
@@ -54,10 +55,29 @@ bool TrayIcon::isAvailable()
 
 void TrayIcon::notify(const QString &title, const QString &text)
 {
-    m_icon->showMessage(title, text, m_icon->icon());
+    m_icon->showMessage(title, text, m_ownIcon);
+}
+
+void TrayIcon::showUnread(int unread)
+{
+    m_unread = unread;
+    m_icon->setIcon(badgedIcon(m_ownIcon, unread));
+    updateToolTip();
 }
 
 void TrayIcon::setShownAway(bool away)
 {
-    m_icon->setToolTip(QString::fromLatin1(away ? kAwayTip : kTip));
+    m_shownAway = away;
+    updateToolTip();
+}
+
+// Unread messages come first: they are what the owner has to act on.
+void TrayIcon::updateToolTip()
+{
+    if (m_unread == 1)
+        m_icon->setToolTip(QStringLiteral("1 new message"));
+    else if (m_unread > 1)
+        m_icon->setToolTip(QStringLiteral("%1 new messages").arg(m_unread));
+    else
+        m_icon->setToolTip(QString::fromLatin1(m_shownAway ? kAwayTip : kTip));
 }

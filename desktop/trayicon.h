@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 
-class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -21,6 +21,8 @@ public:
 
     // A message next to the icon; clicking it asks for the window.
     void notify(const QString &title, const QString &text);
+    // The number of unread chat messages, on the icon and in its tooltip.
+    void showUnread(int unread);
 
 public slots:
     // While the owner's site shows the owner as away, the tooltip says so.
@@ -31,5 +33,10 @@ signals:
     void doubleClicked();
 
 private:
+    void updateToolTip();
+
+    QIcon m_ownIcon;
     QSystemTrayIcon *m_icon;
+    int m_unread = 0;
+    bool m_shownAway = false;
 };

@@ -1,6 +1,7 @@
 #include "main_window/frmmain.h"
 
 #include "desktop/autostart.h"
+#include "desktop/chatattention.h"
 #include "desktop/trayicon.h"
 #include "desktop/windowhints.h"
 #include "main_window/badgepage.h"
@@ -47,6 +48,8 @@ const int kClientWidth = 6090;
 const int kClientHeight = 7920;
 const int kChatInset = 60;
 const int kExitTimeoutMs = 10000;
+// A hidden chat's new messages go beside the tray icon at most this often.
+const int kTrayMessageGapMs = 10000;
 // How long to wait for the window manager's frame before a saved outer size
 // is taken as the window's own size.
 const int kFrameWaitMs = 2000;
@@ -219,10 +222,10 @@ void frmMain::createBrowsers()
     WebBrowser1->setWindowFlag(Qt::Window);
     WebBrowser1->setFocusPolicy(Qt::NoFocus);
     replaceBadgePage();
+    m_attention = new ChatAttention(this, kTrayMessageGapMs, this);
     m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
         qCDebug(lcWindow) << "web notification" << note->title() << note->message();
-        if (m_tray)
-            m_tray->notify(note->title(), note->message());
+        m_attention->notificationArrived(note->title(), note->message());
         note->show();
     });
     installChatPage();
@@ -265,11 +268,8 @@ QWebEnginePage *frmMain::installChatPage()
     connect(page, &QWebEnginePage::windowCloseRequested, this, &frmMain::onChatClosed,
             Qt::QueuedConnection);
     // A chat shows a new message in its title; the owner must not miss it
-    // while the window is hidden in the notification area.
-    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString &title) {
-        if (!isVisible() && m_tray && !title.isEmpty())
-            m_tray->notify(windowTitle(), title);
-    });
+    // while away from the window.
+    m_attention->watch(page);
     return page;
 }
 
@@ -335,6 +335,8 @@ void frmMain::load()
     connect(m_tray, &TrayIcon::doubleClicked, this, [this] {
         showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
     });
+    connect(m_attention, &ChatAttention::unreadChanged, m_tray, &TrayIcon::showUnread);
+    connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
     m_tray->show();
     connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
 

@@ -15,6 +15,7 @@ class QNetworkAccessManager;
 class QWebEnginePage;
 class BadgePage;
 class LoginWindow;
+class ChatAttention;
 class QWebEngineProfile;
 class QWebEngineView;
 class Presence;
@@ -184,4 +185,5 @@ private:
     Presence *m_presence = nullptr; // sends through webStart
     StatusRequester *webClose = nullptr;
     TrayIcon *m_tray = nullptr;
+    ChatAttention *m_attention = nullptr;
 };

@@ -15,8 +15,9 @@ PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils appstream)
 # A virtual desktop: an X display with software GL, a window manager and a
 # notification area, for running the program and its tests without a screen.
 DISPLAY_PACKAGES=(xvfb xauth x11-utils libgl1-mesa-dri fonts-dejavu-core openbox trayer)
-# Driving the program from outside as a user does, for the end-to-end tests.
-E2E_PACKAGES=(python3 xdotool wmctrl imagemagick)
+# Driving the program from outside as a user does, for the end-to-end tests;
+# a private session bus with a fake D-Bus notification area (StatusNotifierItem).
+E2E_PACKAGES=(python3 xdotool wmctrl imagemagick dbus python3-dbus python3-gi)
 
 # Installs whichever of the named Debian packages are missing.
 ensure_packages() {

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -250,6 +251,10 @@ void TestDesktop::hiddenWindowTellsOfNewMessages()
     QTRY_COMPARE_WITH_TIMEOUT(chat->url().path(), QStringLiteral("/chat"), 15000);
     QTRY_COMPARE(chat->title(), QStringLiteral("Chat"));
     QTest::qWait(300);
+    const auto trayPixels = [] {
+        return QGuiApplication::primaryScreen()->grabWindow(trayWindow()->winId()).toImage();
+    };
+    const QImage ownIcon = trayPixels();
 
     // Shown: the owner sees the chat, no message.
     chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: hello'"));
@@ -262,9 +267,13 @@ void TestDesktop::hiddenWindowTellsOfNewMessages()
     window.close();
     chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: are you there?'"));
     QTRY_VERIFY(balloonText().contains(QLatin1String("Visitor: are you there?")));
+    // The icon as the panel shows it carries the count until the owner looks.
+    QTRY_VERIFY(trayPixels() != ownIcon);
+    QCOMPARE(tray()->toolTip(), QStringLiteral("1 new message"));
     emit tray()->messageClicked();
     QVERIFY(window.isVisible());
     closeBalloons();
+    QTRY_COMPARE(trayPixels(), ownIcon);
 
     // Web notifications are allowed, to the badge page as well (the two
     // share their origin), and shown by the icon.
