@@ -3,8 +3,7 @@
 
 #include "settings/settingsformat.h"
 
-#include <QRegularExpression>
-#include <QStringList>
+#include <QList>
 
 #include <cstdint>
 #include <cstdio>
@@ -31,13 +30,13 @@ public:
     void toggleAlwaysOnTop() override { state.alwaysOnTop = !state.alwaysOnTop; }
     void toggleShowInTaskbar() override { state.showInTaskbar = !state.showInTaskbar; }
     void setStartWithWindowsChecked(bool checked) override { state.startWithWindows = checked; }
-    void setOuterHeight(double twips) override { state.height = size(twips); }
-    void setOuterWidth(double twips) override { state.width = size(twips); }
-    float size(double twips)
+    void setOuterHeight(double twips) override { state.height = float(twips); }
+    void setOuterWidth(double twips) override { state.width = float(twips); }
+    // A size read means a window in the normal state.
+    SettingsState result()
     {
-        check(twips > 100 && double(float(twips)) == twips, "a size not above 100 or not a float");
-        state.hasSize = true;
-        return float(twips);
+        state.hasSize = state.height != 0 || state.width != 0;
+        return state;
     }
 };
 
@@ -45,25 +44,12 @@ SettingsState read(const QByteArray &bytes)
 {
     StateTarget target;
     applySettingsFile(bytes, target);
-    return target.state;
+    return target.result();
 }
 
-QStringList links(const SettingsState &state)
+QList<QByteArray> lines(const SettingsState &state)
 {
-    return { state.badgeLink, state.linkStart, state.linkClose };
-}
-
-// The format has no escaping: a link holding a link's tag is read as another.
-bool holdsLinkTag(const QStringList &links)
-{
-    static const QRegularExpression tag(QStringLiteral("\\[(badgelink|linkstart|linkclose)\\]="));
-    return links.join(u'\n').contains(tag);
-}
-
-// The lines a save writes after the links: the toggles, then any sizes.
-QList<QByteArray> settingLines(const SettingsState &state)
-{
-    return formatSettings(state).split('\n').mid(3);
+    return formatSettings(state).split('\n');
 }
 
 } // namespace
@@ -76,19 +62,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const SettingsState first = read(bytes);
     StateTarget whole;
     applySettingsText(decodeSettings(bytes), whole);
-    check(links(whole.state) == links(first)
-                  && formatSettings(whole.state) == formatSettings(first),
+    check(lines(whole.result()) == lines(first),
           "a line at a time reads otherwise than the whole text");
 
-    // Saved and read: the toggles as they were, the links without CR and LF.
-    const SettingsState second = read(formatSettings(first));
-    check(settingLines(second).mid(0, 3) == settingLines(first).mid(0, 3), "a toggle changed");
-    QStringList cleaned = links(first);
-    cleaned.replaceInStrings("\r", "").replaceInStrings("\n", "");
-    check(holdsLinkTag(cleaned) || links(second) == cleaned, "a link changed");
-
-    // Saved again, with the sizes now as their text: the same lines.
-    check(settingLines(read(formatSettings(second))) == settingLines(second),
+    // Saved and read: the links without CR and LF, the toggles as they were.
+    // The format has no escaping, so a link that holds a link's tag is read as
+    // another: then only the lines after the links are compared.
+    const QByteArray saved = formatSettings(first);
+    const int from =
+            saved.count("[badgelink]=") + saved.count("[linkstart]=") + saved.count("[linkclose]=")
+                    > 3
+            ? 3
+            : 0;
+    const SettingsState second = read(saved);
+    check(lines(second).mid(from, 6 - from) == lines(first).mid(from, 6 - from),
+          "a setting changed");
+    // Saved again, with the sizes now as their text: read back the same.
+    check(lines(read(formatSettings(second))).mid(from) == lines(second).mid(from),
           "a saved state reads back otherwise");
     return 0;
 }

@@ -23,21 +23,16 @@ public:
     static QString number(double value) { return QString::number(value, 'g', 17); }
 };
 
-struct Row {
-    QByteArray input;
-    QByteArray expected; // UTF-8
-};
-
-// The many small cases of one rule: an input and what it gives.
-void table(std::initializer_list<Row> rows)
+// The many small cases of one rule: an input and what it gives, in UTF-8.
+void table(std::initializer_list<std::pair<QByteArray, QByteArray>> rows)
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QString>("expected");
-    for (const Row &row : rows) {
-        QByteArray name = row.input.left(50).replace('\r', "\\r").replace('\n', "\\n");
+    for (const auto &[input, expected] : rows) {
+        QByteArray name = input.left(50).replace('\r', "\\r").replace('\n', "\\n");
         name = name.replace('\t', "\\t").replace('\0', "\\0");
         QTest::newRow(name.isEmpty() ? "(empty)" : name.constData())
-                << row.input << QString::fromUtf8(row.expected);
+                << input << QString::fromUtf8(expected);
     }
 }
 
@@ -49,18 +44,16 @@ template<typename Actual> void compareRow(Actual actual)
     QCOMPARE(actual(input), expected);
 }
 
-enum class Read { Line, File, WholeText };
+enum Reading { OneLine, File };
 
-// What the reader does with the input, as one text.
-template<Read how> QString calls(const QByteArray &input)
+// What the reader does with a line, or with a file's bytes, as one text.
+template<Reading reading> QString calls(const QByteArray &input)
 {
     FakeTarget target;
-    if (how == Read::Line)
-        applySettingLine(QString::fromUtf8(input), target);
-    else if (how == Read::File)
+    if (reading == File)
         applySettingsFile(input, target);
-    else // the file's bytes read a line at a time must read as their whole text
-        applySettingsText(decodeSettings(input), target);
+    else
+        applySettingLine(QString::fromUtf8(input), target);
     return target.calls.join('|');
 }
 
@@ -94,7 +87,7 @@ private slots:
                 { "[startwin]=yes", "" }, { "[startwin]=True\r", "" } });
         // clang-format on
     }
-    void applyLine() { compareRow(calls<Read::Line>); }
+    void applyLine() { compareRow(calls<OneLine>); }
 
     // Every occurrence of the deciding tag is cut out, in one pass from the left.
     void tagCut_data()
@@ -104,7 +97,7 @@ private slots:
                 { "[badge[badgelink]=link]=v", "badge=[badgelink]=v" }, { "[width]=7[width]=200", "width=7200" } });
         // clang-format on
     }
-    void tagCut() { compareRow(calls<Read::Line>); }
+    void tagCut() { compareRow(calls<OneLine>); }
 
     // A size above 100 twips only, compared and applied in single precision.
     void sizes_data()
@@ -117,7 +110,7 @@ private slots:
                 { "[height]=1e300", "height=inf" } });
         // clang-format on
     }
-    void sizes() { compareRow(calls<Read::Line>); }
+    void sizes() { compareRow(calls<OneLine>); }
 
     // Numbers are read leniently; Booleans are "True" or "False" in any case, or
     // a whole number text. Expected: the number, then the Boolean or "none".
@@ -210,11 +203,7 @@ private slots:
                                       << QString("width=7200|").repeated(100000).chopped(1);
         // clang-format on
     }
-    void readFile()
-    {
-        compareRow(calls<Read::File>);
-        compareRow(calls<Read::WholeText>);
-    }
+    void readFile() { compareRow(calls<File>); }
 
     // Bytes are text in the narrow code page, UTF-8 here; only a byte order
     // mark at the very start is dropped, and blanks after it.
@@ -228,11 +217,7 @@ private slots:
                 { QByteArray("[badgelink]=a\0b", 15), QByteArray("badge=a\0b", 9) } });
         // clang-format on
     }
-    void decoding()
-    {
-        compareRow(calls<Read::File>);
-        compareRow(calls<Read::WholeText>);
-    }
+    void decoding() { compareRow(calls<File>); }
 };
 
 QTEST_APPLESS_MAIN(TestSettingsFormat)
