@@ -494,6 +494,7 @@ void frmMain::hideInTray()
         showMinimized();
         return;
     }
+    m_restoring = false; // a restore still on its way is overtaken
     hide();
     setWindowState(Qt::WindowMinimized);
 }

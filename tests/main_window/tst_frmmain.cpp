@@ -19,13 +19,10 @@ private slots:
     void init();
     void cleanup();
 
-    void firstRunTellsWhatToDoAndExitsAtOnce();
+    void firstRunAndTheMenus();
     void replayedTogglesDoNotSaveHalfReadState();
     void savedSizeComesBackAndIsKeptOnScreen_data();
     void savedSizeComesBackAndIsKeptOnScreen();
-    void windowStatesFromTheTrayMenu();
-    void onlineAndOfflineSendTheirLinks();
-    void trayTwinsKeepCheckMarksEqual();
     void badStatusLinksNeitherBlockNorKeepTheProgram_data();
     void badStatusLinksNeitherBlockNorKeepTheProgram();
     void unsavableSettingsAreToldOnce();
@@ -56,30 +53,65 @@ void TestFrmMain::cleanup()
     m_server.reset();
 }
 
-void TestFrmMain::firstRunTellsWhatToDoAndExitsAtOnce()
+// A first start, and the owner's day with the menus: the status links, the
+// toggles' twins, the window states, and Exit with no exit link.
+void TestFrmMain::firstRunAndTheMenus()
 {
-    frmMain &window = start(link("linkstart", "/start"));
+    frmMain &window = start(link("linkstart", "/start") + link("linkclose", "/exit"));
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_COMPARE(m_server->requests(), QList<QByteArray> { "/start" });
     auto *frame = window.findChild<QFrame *>(QStringLiteral("Frame1"));
     QVERIFY(frame->isVisible());
     QString said;
     for (QLabel *label : frame->findChildren<QLabel *>()) {
         // Readable whole: inside the panel, and tall enough for its lines.
-        QVERIFY(label->isVisible());
-        QVERIFY(frame->rect().contains(label->geometry()));
+        QVERIFY(label->isVisible() && frame->rect().contains(label->geometry()));
         QVERIFY(label->heightForWidth(label->width()) <= label->height());
         said += label->text();
     }
     QVERIFY(said.contains(QLatin1String("File > Settings")));
+    window.mnureload_Click(); // no link: nothing to load
 
-    // Reload without a link loads nothing; Exit without an exit link ends at
-    // once, and a window hidden in the tray saves no size.
-    window.mnureload_Click();
-    window.close();
+    // Neither status item looks at its check mark: each click sends and flips.
+    QAction *online = m_program->action("mnuonline");
+    QAction *offline = m_program->action("mnuoffline");
+    QVERIFY(online->isChecked() && !offline->isChecked());
+    online->trigger();
+    QVERIFY(!online->isChecked() && offline->isChecked());
+    online->trigger();
+    offline->trigger();
+    QVERIFY(offline->isChecked() && !online->isChecked());
+    QTRY_COMPARE(m_server->requests(),
+                 (QList<QByteArray> { "/start", "/start", "/start", "/exit" }));
+
+    const QList<QPair<const char *, const char *>> twins = { { "mnutop", "mnuTrayTop" },
+                                                             { "mnuShow", "mnutraytask" },
+                                                             { "mnuStart", "mnuTrayStart" } };
+    for (const auto &[main, tray] : twins) {
+        QAction *mainItem = m_program->action(main);
+        QAction *trayItem = m_program->action(tray);
+        for (QAction *clicked : { trayItem, mainItem, trayItem }) {
+            const bool before = mainItem->isChecked();
+            clicked->trigger();
+            QVERIFY(mainItem->isChecked() != before && trayItem->isChecked() != before);
+        }
+    }
+    // Every toggle saved the whole state at once.
+    QCOMPARE(m_program->savedLines().mid(3, 3),
+             (QStringList { "[ontop]=True", "[taskbar]=True", "[startwin]=True" }));
+
+    m_program->action("mnuMinimize")->trigger();
+    QVERIFY(!window.isVisible());
+    m_program->action("mnuMaximize")->trigger();
+    QVERIFY(window.isVisible() && window.isMaximized());
+    m_program->action("mnuRestore")->trigger();
+    QVERIFY(window.isVisible() && !window.isMaximized());
+    QVERIFY(!window.close());
+    QVERIFY(!window.isVisible() && m_program->unloadCount() == 0);
+
+    // Exit while hidden in the tray tells the site and saves no size.
     window.mnuExit_Click();
-    QCOMPARE(m_program->unloadCount(), 1);
-    QCOMPARE(m_server->requests(), QList<QByteArray> { "/start" });
+    QTRY_COMPARE(m_program->unloadCount(), 1);
+    QCOMPARE(m_server->requests().last(), QByteArray("/exit"));
     QCOMPARE(m_program->savedLines().size(), 6);
 }
 
@@ -130,67 +162,6 @@ void TestFrmMain::savedSizeComesBackAndIsKeptOnScreen()
                             QStringLiteral("[width]=%1").arg(qRound(width * twips)) }));
 }
 
-void TestFrmMain::windowStatesFromTheTrayMenu()
-{
-    frmMain &window = start({});
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.showMinimized();
-    QTRY_VERIFY(!window.isVisible());
-    QTest::qWait(300); // as a user would: the window manager has done iconifying
-
-    m_program->action("mnuRestore")->trigger();
-    QVERIFY(window.isVisible() && !window.isMinimized());
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    m_program->action("mnuMinimize")->trigger();
-    QVERIFY(!window.isVisible());
-    m_program->action("mnuMaximize")->trigger();
-    QVERIFY(window.isVisible() && window.isMaximized());
-    QVERIFY(!window.close());
-    QVERIFY(!window.isVisible() && !window.isExitRequested());
-    QCOMPARE(m_program->unloadCount(), 0);
-}
-
-void TestFrmMain::onlineAndOfflineSendTheirLinks()
-{
-    start(link("linkstart", "/start") + link("linkclose", "/exit"));
-    QAction *online = m_program->action("mnuonline");
-    QAction *offline = m_program->action("mnuoffline");
-    QVERIFY(online->isChecked() && !offline->isChecked());
-
-    // Neither item looks at its check mark: each click sends and flips.
-    online->trigger();
-    QVERIFY(!online->isChecked() && offline->isChecked());
-    online->trigger();
-    QVERIFY(online->isChecked() && !offline->isChecked());
-    offline->trigger();
-    QVERIFY(offline->isChecked() && !online->isChecked());
-    QTRY_COMPARE(m_server->requests(),
-                 (QList<QByteArray> { "/start", "/start", "/start", "/exit" }));
-    // Going offline tells the site, but only Exit ends the program.
-    QCOMPARE(m_program->unloadCount(), 0);
-}
-
-void TestFrmMain::trayTwinsKeepCheckMarksEqual()
-{
-    start({});
-    const QList<QPair<const char *, const char *>> twins = { { "mnutop", "mnuTrayTop" },
-                                                             { "mnuShow", "mnutraytask" },
-                                                             { "mnuStart", "mnuTrayStart" } };
-    for (const auto &[main, tray] : twins) {
-        QAction *mainItem = m_program->action(main);
-        QAction *trayItem = m_program->action(tray);
-        for (QAction *clicked : { trayItem, mainItem, trayItem }) {
-            const bool before = mainItem->isChecked();
-            clicked->trigger();
-            QCOMPARE(mainItem->isChecked(), !before);
-            QCOMPARE(trayItem->isChecked(), mainItem->isChecked());
-        }
-    }
-    // Every toggle saved the whole state at once.
-    QCOMPARE(m_program->savedLines().mid(3, 3),
-             (QStringList { "[ontop]=True", "[taskbar]=True", "[startwin]=True" }));
-}
-
 void TestFrmMain::badStatusLinksNeitherBlockNorKeepTheProgram_data()
 {
     QTest::addColumn<QString>("bad");
@@ -198,6 +169,7 @@ void TestFrmMain::badStatusLinksNeitherBlockNorKeepTheProgram_data()
     QTest::newRow("refused") << TestHttpServer::refusedUrl() << 60000;
     QTest::newRow("no address") << "http://[::1" << 60000;
     QTest::newRow("never answers") << "/silent" << 800;
+    QTest::newRow("none: Exit ends at once") << "" << 60000;
 }
 
 void TestFrmMain::badStatusLinksNeitherBlockNorKeepTheProgram()
