@@ -1,5 +1,4 @@
 #include "presence/presencerules.h"
-#include "settings/settingsformat.h"
 
 #include <QtTest>
 
@@ -12,8 +11,6 @@ class TestPresenceRules : public QObject {
 private slots:
     void decisions_data();
     void decisions();
-    void awayLine_data();
-    void awayLine();
 };
 
 namespace {
@@ -79,59 +76,6 @@ void TestPresenceRules::decisions()
     QCOMPARE(got.untilAnswered, step.untilAnswered);
     QCOMPARE(got.cancelRetry, step.cancelRetry);
     QCOMPARE(got.retryNow, step.retryNow);
-}
-
-namespace {
-
-// Records the one setting these lines are about.
-class AwayTarget : public SettingsTarget {
-public:
-    std::optional<bool> away;
-    void setLink(Link, const QString &) override { }
-    void toggleAlwaysOnTop() override { }
-    void toggleShowInTaskbar() override { }
-    void setStartWithWindowsChecked(bool) override { }
-    void setOuterHeight(double) override { }
-    void setOuterWidth(double) override { }
-    void setAwayWhenIdle(bool on) override { away = on; }
-};
-
-} // namespace
-
-void TestPresenceRules::awayLine_data()
-{
-    QTest::addColumn<bool>("away");
-    QTest::addColumn<bool>("hasSize");
-    QTest::addColumn<QByteArray>("ending");
-
-    QTest::newRow("off: the file as before") << false << true << QByteArray("[width]=6330\r\n");
-    QTest::newRow("on: after the eight lines")
-            << true << true << QByteArray("[width]=6330\r\n[away]=True\r\n");
-    QTest::newRow("on: after the six lines")
-            << true << false << QByteArray("[startwin]=False\r\n[away]=True\r\n");
-}
-
-// Written last and only while on, and read back by the file's own rules.
-void TestPresenceRules::awayLine()
-{
-    QFETCH(bool, away);
-    QFETCH(bool, hasSize);
-    QFETCH(QByteArray, ending);
-    SettingsState state;
-    state.hasSize = hasSize;
-    state.height = 8835;
-    state.width = 6330;
-    state.awayWhenIdle = away;
-    const QByteArray bytes = formatSettings(state);
-    QVERIFY2(bytes.endsWith(ending), bytes.constData());
-    QCOMPARE(bytes.count("[away]="), int(away));
-
-    AwayTarget target;
-    applySettingsFile(bytes, target);
-    QCOMPARE(target.away, away ? std::optional<bool>(true) : std::nullopt);
-    applySettingLine(QStringLiteral("[away]=1x"), target); // no Boolean: no change
-    applySettingLine(QStringLiteral("[away]=0"), target);
-    QCOMPARE(target.away, std::optional<bool>(false));
 }
 
 QTEST_APPLESS_MAIN(TestPresenceRules)

@@ -20,6 +20,7 @@ public:
     void setStartWithWindowsChecked(bool on) override { calls << "startwin=" + number(on); }
     void setOuterHeight(double twips) override { calls << "height=" + number(twips); }
     void setOuterWidth(double twips) override { calls << "width=" + number(twips); }
+    void setAwayWhenIdle(bool on) override { calls << "away=" + number(on); }
     static QString number(double value) { return QString::number(value, 'g', 17); }
 };
 
@@ -84,7 +85,8 @@ private slots:
                 { "[width]=7200[height]=300", "" }, { "[ontop]=True", "ontop" }, { "[ontop]=False", "" },
                 { "[ontop]=maybe", "" }, { "[taskbar]=-1", "taskbar" }, { "[taskbar]=0", "" },
                 { "[startwin]=TRUE", "startwin=1" }, { "[startwin]= false ", "startwin=0" },
-                { "[startwin]=yes", "" }, { "[startwin]=True\r", "" } });
+                { "[startwin]=yes", "" }, { "[startwin]=True\r", "" }, { "[away]=True", "away=1" },
+                { "[away]=0", "away=0" }, { "[away]=1x", "" }, { "[away]=True[badgelink]=b", "badge=[away]=Trueb" } });
         // clang-format on
     }
     void applyLine() { compareRow(calls<OneLine>); }
@@ -168,6 +170,9 @@ private slots:
         QTest::newRow("normal window") << state << kEightLines;
         state.hasSize = false;
         QTest::newRow("minimized or maximized") << state << kSixLines;
+        // Away when idle: one more line, last, only while it is on.
+        state.awayWhenIdle = true;
+        QTest::newRow("away when idle") << state << kSixLines + "[away]=True\r\n";
         state = { "a\r\n[ontop]=True\rb\nc", "s\r", "\n\u00e9", false, true, false, true, 100.25f, 1234.56789f };
         QTest::newRow("links with line breaks") << state
                 << QByteArray("[badgelink]=a[ontop]=Truebc\r\n[linkstart]=s\r\n[linkclose]=\xC3\xA9\r\n"
