@@ -30,6 +30,8 @@ private:
     // Platform: be ready to hold the next sleep back; let the held one go.
     void holdNextSleep();
     void releaseSleep();
+    // A sleep is held at most this long, whatever the request does.
+    void limitHold(int longestHoldMs);
 
     QTimer m_longestHold;
     // The logind inhibitor's file descriptor, or the Windows window that

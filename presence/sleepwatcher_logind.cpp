@@ -21,12 +21,7 @@ const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
 
 SleepWatcher::SleepWatcher(int longestHoldMs, QObject *parent) : QObject(parent)
 {
-    m_longestHold.setSingleShot(true);
-    m_longestHold.setInterval(longestHoldMs);
-    connect(&m_longestHold, &QTimer::timeout, this, [this] {
-        qCDebug(lcStatus) << "sleep held as long as it may; letting it go";
-        releaseSleep();
-    });
+    limitHold(longestHoldMs);
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {

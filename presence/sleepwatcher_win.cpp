@@ -39,12 +39,7 @@ LRESULT CALLBACK powerNotices(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 SleepWatcher::SleepWatcher(int longestHoldMs, QObject *parent) : QObject(parent)
 {
-    m_longestHold.setSingleShot(true);
-    m_longestHold.setInterval(longestHoldMs);
-    connect(&m_longestHold, &QTimer::timeout, this, [this] {
-        qCDebug(lcStatus) << "sleep held as long as it may; letting it go";
-        releaseSleep();
-    });
+    limitHold(longestHoldMs);
     HWND window = createNoticeWindow(L"TalvorinToolPowerNotices", powerNotices, this);
     if (!window)
         qCDebug(lcStatus) << "no window for power notices: sleep and wake go unnoticed";
