@@ -34,8 +34,10 @@ inline bool clickAndType(const QWidget *widget, const QString &text)
     QStringList args;
     if (widget) {
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        args << QStringLiteral("mousemove") << QStringLiteral("--sync")
-             << QString::number(centre.x()) << QString::number(centre.y())
+        // No --sync: it waits for a move that never comes when the pointer
+        // is there already.
+        args << QStringLiteral("mousemove") << QString::number(centre.x())
+             << QString::number(centre.y()) << QStringLiteral("sleep") << QStringLiteral("0.1")
              << QStringLiteral("click") << QStringLiteral("1") << QStringLiteral("sleep")
              << QStringLiteral("0.3");
     }
