@@ -105,6 +105,8 @@ void TestFrmMain::firstRunAndTheMenus()
     QVERIFY(window.isVisible() && window.isMaximized());
     m_program->action("mnuRestore")->trigger();
     QVERIFY(window.isVisible() && !window.isMaximized());
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::qWait(300); // as a user would: the window manager has done restoring
     QVERIFY(!window.close());
     QVERIFY(!window.isVisible() && m_program->unloadCount() == 0);
 

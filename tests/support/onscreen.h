@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
+#include <QTest>
 #include <QScreen>
 #include <QWidget>
 
@@ -27,20 +28,20 @@ inline bool looksLike(const QColor &seen, const QColor &wanted)
 }
 
 // Real input through the X server, as the user gives it: a click at the
-// centre of `widget` (when given), then the text typed into whatever has the
-// keyboard.
+// centre of `widget` (when given), then, once its window has the keyboard,
+// the text typed into whatever has the focus.
 inline bool clickAndType(const QWidget *widget, const QString &text)
 {
-    QStringList args;
+    const auto xdotool = [](const QStringList &args) {
+        return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+    };
     if (widget) {
         const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        // No --sync: it waits for a move that never comes when the pointer
-        // is there already.
-        args << QStringLiteral("mousemove") << QString::number(centre.x())
-             << QString::number(centre.y()) << QStringLiteral("sleep") << QStringLiteral("0.1")
-             << QStringLiteral("click") << QStringLiteral("1") << QStringLiteral("sleep")
-             << QStringLiteral("0.3");
+        if (!xdotool({ "mousemove", QString::number(centre.x()), QString::number(centre.y()),
+                       "sleep", "0.1", "click", "1" })
+            || !QTest::qWaitFor([widget] { return widget->window()->isActiveWindow(); }))
+            return false;
+        QTest::qWait(200); // the page hears of its focus after the window
     }
-    args << QStringLiteral("type") << QStringLiteral("--delay") << QStringLiteral("80") << text;
-    return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
+    return text.isEmpty() || xdotool({ "type", "--delay", "80", text });
 }
