@@ -2,6 +2,7 @@
 #include "desktop/singleinstance.h"
 #include "desktop/xcbgloff.h"
 #include "main_window/frmmain.h"
+#include "main_window/startuprequest.h"
 #include "settings/settingsfile.h"
 
 #include <QApplication>
@@ -41,7 +42,9 @@ int main(int argc, char *argv[])
     if (!onlyCopy)
         return 0; // the running copy shows its window instead
 
-    frmMain window(settings);
+    // The owner's site hears of the start first: building the window takes
+    // longer than the request needs to go out.
+    frmMain window(settings, sendStartupRequest(settings));
     app->setWindowIcon(window.windowIcon());
     QObject::connect(onlyCopy.get(), &SingleInstance::activationRequested, &window,
                      &frmMain::bringBack);

@@ -66,6 +66,12 @@ QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checka
 } // namespace
 
 frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
+    : frmMain(settingsFile, nullptr, parent)
+{
+}
+
+frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<StatusRequester> startedWebStart,
+                 QWidget *parent)
     : QMainWindow(parent), m_settingsFile(settingsFile), m_chatCloseReload(kChatCloseReloadMs)
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -78,8 +84,16 @@ frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
     createMenus();
     createControls();
 
-    m_network = new QNetworkAccessManager(this);
-    webStart = new StatusRequester(m_network, QStringLiteral("webStart"), this);
+    if (startedWebStart) {
+        m_startRequested = true;
+        webStart = startedWebStart.release();
+        webStart->setParent(this);
+        m_network = webStart->network();
+        m_network->setParent(this);
+    } else {
+        m_network = new QNetworkAccessManager(this);
+        webStart = new StatusRequester(m_network, QStringLiteral("webStart"), this);
+    }
     webClose = new StatusRequester(m_network, QStringLiteral("webClose"), this);
     // Any end of the exit request, an error included, ends the program; so
     // does the deadline, for a status page that never answers.
@@ -318,7 +332,8 @@ void frmMain::load()
 {
     readSettings();
     // The owner's site hears of the start before the browser engine starts up.
-    webStart->open(LinkStart);
+    if (!m_startRequested)
+        webStart->open(LinkStart);
     createBrowsers();
     webChat->stop();
 

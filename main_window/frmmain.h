@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -28,6 +30,10 @@ class frmMain : public QMainWindow, private SettingsTarget {
     Q_OBJECT
 public:
     explicit frmMain(const SettingsFile &settingsFile, QWidget *parent = nullptr);
+    // With webStart already started by sendStartupRequest(): load() sends no
+    // second start-up request.
+    frmMain(const SettingsFile &settingsFile, std::unique_ptr<StatusRequester> startedWebStart,
+            QWidget *parent = nullptr);
     ~frmMain() override;
 
     // Start-up: reads the settings, sends the start-up status request and
@@ -128,6 +134,7 @@ private:
     bool m_unloaded = false;
     bool ExitRequested = false;
     bool m_hintsPending = false;
+    bool m_startRequested = false; // the start-up request went out before the window
     bool m_restoring = false; // shown again, not yet on screen
     bool m_fitPending = false; // shown, its frame not yet known
     RateLimit m_chatCloseReload;

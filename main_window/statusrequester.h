@@ -21,6 +21,8 @@ public:
     // still reported as completed, so that whoever waits for it goes on.
     void open(const QString &link);
 
+    QNetworkAccessManager *network() const { return m_network; }
+
 signals:
     // Once for every open(), whatever the outcome: an error is a completion too.
     void completed(const QUrl &url, bool succeeded);
