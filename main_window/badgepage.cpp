@@ -59,6 +59,15 @@ void BadgePage::loadBadge(const QUrl &url)
 {
     m_badgeUrl = url;
     m_waitingSince.start();
+    if (lifecycleState() == LifecycleState::Discarded) {
+        // Woken, a resting badge loads its last address by itself; a load on
+        // top of that would fetch the badge twice.
+        const QUrl last = requestedUrl();
+        setLifecycleState(LifecycleState::Active);
+        qCDebug(lcBadge) << "badge woken; it loads" << last;
+        if (last == url)
+            return;
+    }
     load(url);
 }
 
@@ -120,5 +129,23 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
         emit loggedOutWindowOpened(window);
         return window->page();
     }
-    return m_routeChat();
+    QWebEnginePage *chat = m_routeChat();
+    if (chat) {
+        connect(chat, &QWebEnginePage::loadFinished, this, [this, chat](bool ok) {
+            if (ok)
+                restBeside(chat);
+        });
+    }
+    return chat;
+}
+
+void BadgePage::restBeside(QWebEnginePage *chat)
+{
+    const qint64 own = renderProcessPid();
+    // Not while a load or a script of the badge is still to be answered.
+    if (m_waitingSince.isValid() || lifecycleState() != LifecycleState::Active || own == 0
+        || chat->renderProcessPid() == own)
+        return;
+    qCDebug(lcBadge) << "chat shows in a renderer of its own; the badge rests";
+    setLifecycleState(LifecycleState::Discarded);
 }
