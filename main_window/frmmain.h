@@ -36,8 +36,9 @@ public:
             QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Start-up: reads the settings, sends the start-up status request and
-    // starts the badge page. Run once, before the window is first shown.
+    // Start-up: reads the settings, sends the start-up status request (unless
+    // it went out before the window was built) and starts the badge page. Run
+    // once, before the window is first shown.
     void load();
 
     QString badgeLink() const { return BadgeLink; }
