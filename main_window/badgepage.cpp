@@ -4,6 +4,7 @@
 #include "main_window/loginwindow.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 
@@ -33,6 +34,8 @@ const char kClickFirstAnchor[] = R"((function () {
 // How long a load or a script may go unanswered before the renderer is
 // taken for hung.
 const qint64 kHungAfterMs = 5000;
+// How long after the chat has loaded the badge may rest.
+const int kRestAfterChatMs = 1000;
 
 } // namespace
 
@@ -132,8 +135,14 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
     QWebEnginePage *chat = m_routeChat();
     if (chat) {
         connect(chat, &QWebEnginePage::loadFinished, this, [this, chat](bool ok) {
-            if (ok)
-                restBeside(chat);
+            if (!ok)
+                return;
+            // Not while the chat is being painted for the first time: letting
+            // a page go is work for the same thread.
+            QTimer::singleShot(kRestAfterChatMs, this, [this, chat = QPointer<QWebEnginePage>(chat)] {
+                if (chat)
+                    restBeside(chat);
+            });
         });
     }
     return chat;
