@@ -61,8 +61,8 @@ def program_line(r):
                               ('not hidden', 'hidden' in r and not r['hidden']),
                               ('no exit request', 'exit' in r and not r.get('exit_seen')),
                               ('ended by itself', r.get('died'))) if bad]
-    return 'start %s, chat %s, memory %s, hidden cpu %s, exit %s%s' % (
-        seconds(r.get('start')), seconds(r.get('chat')), memory_text(r),
+    return 'start %s, chat %s, painted %s, memory %s, hidden cpu %s, exit %s%s' % (
+        seconds(r.get('start')), seconds(r.get('chat')), seconds(r.get('paint')), memory_text(r),
         msec(cpu[0]) if cpu else 'n/a', seconds(r.get('exit')), ' (%s)' % ', '.join(notes) if notes else '')
 
 
@@ -73,7 +73,10 @@ def memory_text(r):
 
 
 def chromium_line(r):
-    return 'chat %s, memory %s' % (seconds(r.get('chat')), memory_text(r))
+    cpu = r.get('idle_cpu')
+    return 'first request %s, chat %s, painted %s, memory %s, minimized cpu %s%s' % (
+        seconds(r.get('first')), seconds(r.get('chat')), seconds(r.get('paint')), memory_text(r),
+        msec(cpu[0]) if cpu else 'n/a', ' (not drawn)' if 'painted' in r and not r['painted'] else '')
 
 
 def chromium_version():
@@ -88,40 +91,59 @@ def write(path, lines):
     return text
 
 
-def benchmark(args, exe, url, log):
-    """Program (each configuration) and Chromium, interleaved, args.runs rounds."""
-    configs = [Config()] + [Config.parse(text) for text in args.also]
-    with_chromium = not args.no_chromium and measure.chromium_command()
-    program_results = [[] for _ in configs]
-    chromium_results = []
-    for i in range(args.runs):
-        for config, results in zip(configs, program_results):
-            results.append(measure.run_program(exe, url, log, config, args.idle))
-            print('run %d/%d, program (%s): %s' % (i + 1, args.runs, config.label(), program_line(results[-1])),
-                  flush=True)
-        if with_chromium:
-            chromium_results.append(measure.run_chromium(url, log, args.chromium_flags.split()))
-            print('run %d/%d, chromium: %s' % (i + 1, args.runs, chromium_line(chromium_results[-1])), flush=True)
+# Chromium as a careful user would run the chat as well: without the GPU.
+CHROMIUM_CONFIGS = [('defaults', []), ('--disable-gpu', ['--disable-gpu'])]
 
-    note = ('%d runs; in each, the program%s and then Chromium, every one a cold first start with a fresh HOME'
-            ' (Chromium: a fresh profile).' % (args.runs, ' (in each configuration)' if len(configs) > 1 else ''))
+
+def benchmark(args, exe, url, log):
+    """Each program (in each configuration) and Chromium in each configuration,
+    one after the other in every round, args.runs rounds."""
+    configs = [Config()] + [Config.parse(text) for text in args.also]
+    programs = [(e, c) for e in [exe] + args.also_exe for c in configs]
+    with_chromium = not args.no_chromium and measure.chromium_command()
+    chromiums = [(label, flags + args.chromium_flags.split()) for label, flags in CHROMIUM_CONFIGS] \
+        if with_chromium else []
+    program_results = [[] for _ in programs]
+    chromium_results = [[] for _ in chromiums]
+    for i in range(args.runs):
+        for (e, config), results in zip(programs, program_results):
+            results.append(measure.run_program(e, url, log, config, args.idle, args.badge))
+            print('run %d/%d, program %s: %s' % (i + 1, args.runs, program_label(e, exe, config),
+                                                 program_line(results[-1])), flush=True)
+        for (label, flags), results in zip(chromiums, chromium_results):
+            results.append(measure.run_chromium(url, log, flags, args.idle))
+            print('run %d/%d, chromium (%s): %s' % (i + 1, args.runs, label, chromium_line(results[-1])),
+                  flush=True)
+
+    note = ('%d runs; in each, the program%s and then Chromium in each configuration, one after the other,'
+            ' every one a cold first start with a fresh HOME (Chromium: a fresh profile). Badge page: `%s`.'
+            % (args.runs, ' (each executable and configuration)' if len(programs) > 1 else '', args.badge))
     lines = report.header('TalvorinTool benchmark', exe, note,
                           ['Chromium: %s  ' % chromium_version()] if with_chromium else [])
-    for config, results in zip(configs, program_results):
-        lines += report.program_section('Program, %s' % config.label(), results, args.idle)
-    if with_chromium:
+    labelled = [(program_label(e, exe, c), r) for (e, c), r in zip(programs, program_results)]
+    for label, results in labelled:
+        lines += report.program_section('Program, %s' % label, results, args.idle)
+    for (label, flags), results in zip(chromiums, chromium_results):
         command = ' '.join(['chromium', '--app=http://127.0.0.1:PORT/chat', '--user-data-dir=FRESH'] +
-                           measure.CHROMIUM_SWITCHES + args.chromium_flags.split())
-        lines += report.chromium_section(chromium_results, command)
-        lines += report.ratio_section([(c.label(), r) for c, r in zip(configs, program_results)],
-                                      chromium_results)
-    lines += ['Memory is taken %.0f s after the chat page loaded; "alone" counts each page the processes map'
-              ' once and leaves out anyone else sharing it (what they take running by themselves), Pss splits'
-              ' shared pages among every process on the machine mapping them. Figure 5: the window is closed'
-              ' through the window manager (it hides in the tray); after %.0f s the run time of every thread of'
-              ' every process (schedstat, in ns) is summed at the start and the end of %.0f s.'
-              % (measure.SETTLE, measure.HIDE_SETTLE, args.idle)]
+                           measure.CHROMIUM_SWITCHES + flags)
+        lines += report.chromium_section('Chromium, %s' % label, results, command, args.idle)
+    if chromiums:
+        lines += report.ratio_section(labelled, [(label, r) for (label, _), r in zip(chromiums, chromium_results)])
+    lines += ['Figure 1 is when the server received the start-up status request; Chromium\'s is when it received'
+              ' the request for the page. "Painted" is when the page reported its first contentful paint, which'
+              ' the engine reports once that frame was presented; "drawn" checks a screenshot of the window for'
+              ' the page\'s colour block. Memory is taken %.0f s after the chat page loaded; "alone" counts each'
+              ' page the processes map once and leaves out anyone else sharing it (what they take running by'
+              ' themselves), Pss splits shared pages among every process on the machine mapping them. Figure 5:'
+              ' the program\'s window is closed through the window manager (it hides in the tray), Chromium\'s is'
+              ' minimized; after %.0f s the run time of every thread of every process (schedstat, in ns) is'
+              ' summed at the start and the end of %.0f s.' % (measure.SETTLE, measure.HIDE_SETTLE, args.idle)]
     return write(args.output or os.path.join(args.root, 'bench', 'results.md'), lines)
+
+
+def program_label(exe, main_exe, config):
+    """The configuration, with the executable's path when it is not the one benchmarked first."""
+    return config.label() if exe == main_exe else '`%s`, %s' % (exe, config.label())
 
 
 def compare_flags(args, exe, url, log):
@@ -144,7 +166,7 @@ def compare_flags(args, exe, url, log):
     text = ''
     for i in range(args.runs):
         for config, got in zip(configs, results):
-            got.append(measure.run_program(exe, url, log, config, args.idle))
+            got.append(measure.run_program(exe, url, log, config, args.idle, args.badge))
             print('round %d/%d, %s: %s' % (i + 1, args.runs, config.label(), program_line(got[-1])), flush=True)
         # Written after every round, so an interrupted comparison still leaves its table.
         done = [(c.label(), r) for c, r in zip(configs, results)]
@@ -158,6 +180,11 @@ def main():
     parser.add_argument('--root', required=True, help='the repository (set by bench/run)')
     parser.add_argument('--runs', type=int, help='runs (default 5; 3 per set with --compare-flags)')
     parser.add_argument('--exe', required=True, help='the program (bench/run builds it by default)')
+    parser.add_argument('--also-exe', action='append', default=[], metavar='PATH',
+                        help='benchmark this build of the program as well, in the same rounds (repeatable)')
+    parser.add_argument('--badge', default='/badge', choices=['/badge', '/badge-open'],
+                        help='the badge page: its chat opened by a target="_blank" link (/badge) or by'
+                             ' window.open (/badge-open)')
     parser.add_argument('--also', action='append', default=[], metavar='SET',
                         help='benchmark the program with this set as well: engine switches and NAME=VALUE'
                              ' environment variables, e.g. "QT_QUICK_BACKEND=rhi --renderer-process-limit=1"'

@@ -16,6 +16,7 @@ SETTLE = 5.0           # s to wait after a page before taking the memory
 HIDE_SETTLE = 2.0      # s between hiding the window and the first CPU reading
 SHUTDOWN_LIMIT = 15.0  # s for the program to end after SIGTERM
 WINDOW_TITLE = 'Talvorin Tool GoogleTalk'
+CHROMIUM_TITLE = 'Chat'  # an app window is titled by its page
 MIN_MARK_PIXELS = 2000  # the mark block on the chat page is 240 x 40
 
 CHROMIUM_SWITCHES = ['--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
@@ -61,13 +62,13 @@ def fresh_home(tmp):
     return env
 
 
-def prepare_program(tmp, exe, url, config):
+def prepare_program(tmp, exe, url, config, badge='/badge'):
     app = os.path.join(tmp, 'app')
     os.makedirs(app)
     copy = os.path.join(app, 'TalvorinTool')
     shutil.copy2(exe, copy)
     with open(os.path.join(app, 'talvorin.ini'), 'w', newline='') as f:
-        f.write('[badgelink]=%s/badge\r\n[linkstart]=%s/start\r\n[linkclose]=%s/exit\r\n' % (url, url, url))
+        f.write('[badgelink]=%s%s\r\n[linkstart]=%s/start\r\n[linkclose]=%s/exit\r\n' % (url, badge, url, url))
     env = fresh_home(tmp)
     if os.geteuid() == 0:
         env['QTWEBENGINE_DISABLE_SANDBOX'] = '1'
@@ -102,6 +103,8 @@ def measure_startup(proc, t0, log):
 
     chat = log.wait_for('/chat-loaded', t0, t0 + STEP_LIMIT)
     result['chat'] = chat - t0 if chat else None
+    paint = log.wait_for('/chat-painted', t0, (chat or t0) + 2.0)
+    result['paint'] = paint - t0 if paint else None
     if chat and proc.poll() is None:
         sleep_until(chat + SETTLE)
         result.update(memory_figures(proc.pid, 'memory'), basis='chat')
@@ -110,11 +113,12 @@ def measure_startup(proc, t0, log):
     return result
 
 
-def measure_hidden(proc, idle_seconds):
-    """Figure 5: closes the window as a user does, then the CPU time of the whole tree
-    over idle_seconds while it sits in the tray; also the memory at the end."""
+def measure_hidden(proc, idle_seconds, title=WINDOW_TITLE, hide=window.wm_close):
+    """Figure 5: hides the window as a user does (the program's: closed into the tray;
+    Chromium's: minimized), then the CPU time of the whole tree over idle_seconds;
+    also the memory at the end."""
     result = {}
-    wid = window.find_window(proc.pid, WINDOW_TITLE)
+    wid = window.find_window(proc.pid, title)
     if wid is None or proc.poll() is not None:
         return result
     marks = window.count_pixels(wid, MARK_RGB)
@@ -122,7 +126,7 @@ def measure_hidden(proc, idle_seconds):
         result['painted'] = marks >= MIN_MARK_PIXELS
     if idle_seconds <= 0:
         return result
-    window.wm_close(wid)  # as the title bar's X does
+    hide(wid)
     result['hidden'] = window.wait_hidden(wid, HIDE_SETTLE)
     time.sleep(HIDE_SETTLE)
     if proc.poll() is not None:
@@ -153,9 +157,9 @@ def measure_shutdown(proc, log):
     return result
 
 
-def run_program(exe, url, log, config, idle_seconds):
+def run_program(exe, url, log, config, idle_seconds, badge='/badge'):
     with tempfile.TemporaryDirectory(prefix='talvorin-bench-') as tmp:
-        copy, env = prepare_program(tmp, exe, url, config)
+        copy, env = prepare_program(tmp, exe, url, config, badge)
         with open(os.path.join(tmp, 'program.log'), 'wb') as out:
             load = os.getloadavg()[0]
             t0 = time.monotonic()
@@ -176,9 +180,10 @@ def chromium_command():
     return shutil.which('chromium')
 
 
-def run_chromium(url, log, extra_flags=()):
+def run_chromium(url, log, extra_flags=(), idle_seconds=0):
     """Debian's Chromium showing the chat page as an app window, with a fresh profile:
-    process start -> chat page loaded, and the memory of all its processes 5 s later."""
+    process start -> first request of the page, page loaded and painted, the memory
+    of all its processes 5 s later, and their CPU time while the window is minimized."""
     with tempfile.TemporaryDirectory(prefix='talvorin-bench-chromium-') as tmp:
         env = fresh_home(tmp)
         args = [chromium_command(), '--app=%s/chat' % url, '--user-data-dir=%s/profile' % tmp] + \
@@ -190,11 +195,16 @@ def run_chromium(url, log, extra_flags=()):
                                     start_new_session=True)
             try:
                 result = {'load': load}
+                first = log.wait_for('/chat', t0, t0 + STEP_LIMIT)
+                result['first'] = first - t0 if first else None
                 chat = log.wait_for('/chat-loaded', t0, t0 + STEP_LIMIT)
                 result['chat'] = chat - t0 if chat else None
+                paint = log.wait_for('/chat-painted', t0, (chat or t0) + 2.0)
+                result['paint'] = paint - t0 if paint else None
                 if chat and proc.poll() is None:
                     sleep_until(chat + SETTLE)
                     result.update(memory_figures(proc.pid, 'memory'), basis='chat')
+                    result.update(measure_hidden(proc, idle_seconds, CHROMIUM_TITLE, window.minimize))
                 return result
             finally:
                 kill_group(proc)

@@ -12,13 +12,24 @@ PAGES = {
     '/badge': ('text/html', '<!DOCTYPE html><html><head><meta charset="utf-8"><title>Badge</title>'
                '</head><body><a href="/chat" target="_blank">Chat</a>'
                '<p>The owner is available.</p><a href="/elsewhere">About</a></body></html>'),
+    # The same badge in its window.open form: the chat keeps the badge as its opener.
+    '/badge-open': ('text/html', '<!DOCTYPE html><html><head><meta charset="utf-8"><title>Badge</title>'
+                    '</head><body><a href="#" onclick="window.open(\'/chat\', \'\', \'height=500,width=300\');'
+                    ' return false">Chat</a><p>The owner is available.</p><a href="/elsewhere">About</a>'
+                    '</body></html>'),
     '/chat': ('text/html', '<!DOCTYPE html><html><head><meta charset="utf-8"><title>Chat</title>'
-              '<script>window.onload = function () { fetch("/chat-loaded"); };</script></head>'
+              '<script>window.onload = function () { fetch("/chat-loaded"); };'
+              # The engine reports the first paint with text in it once that
+              # frame was presented: the same signal in both browsers.
+              'new PerformanceObserver(function (list) {'
+              ' if (list.getEntriesByName("first-contentful-paint").length) fetch("/chat-painted"); })'
+              '.observe({type: "paint", buffered: true});</script></head>'
               '<body><div style="background: rgb(%d, %d, %d); width: 240px; height: 40px"></div>'
               '<h3>Chat with a visitor</h3><div>Hello! Is anyone there?</div>'
               '<div>Hi, how can I help?</div><input placeholder="Type a message">'
               '<button>Send</button></body></html>' % MARK_RGB),
     '/chat-loaded': ('text/plain', 'ok'),
+    '/chat-painted': ('text/plain', 'ok'),
     '/start': ('text/plain', 'online'),
     '/exit': ('text/plain', 'offline'),
 }

@@ -60,6 +60,10 @@ def find_window(pid, title, seconds=5.0):
     return found[0] if _wait(look, seconds) else None
 
 
+def minimize(window):
+    run_tool('xdotool', 'windowminimize', str(window), check=False)
+
+
 def wait_hidden(window, seconds):
     return _wait(lambda: not is_viewable(window), seconds)
 

@@ -4,6 +4,7 @@
 #include "main_window/loginwindow.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 
@@ -33,6 +34,8 @@ const char kClickFirstAnchor[] = R"((function () {
 // How long a load or a script may go unanswered before the renderer is
 // taken for hung.
 const qint64 kHungAfterMs = 5000;
+// How long after the chat has loaded the badge may rest.
+const int kRestAfterChatMs = 1000;
 
 } // namespace
 
@@ -59,6 +62,12 @@ void BadgePage::loadBadge(const QUrl &url)
 {
     m_badgeUrl = url;
     m_waitingSince.start();
+    if (lifecycleState() == LifecycleState::Discarded) {
+        // Woken, a resting badge would restore its last page from the cache;
+        // the load below replaces that with the badge as the service has it now.
+        setLifecycleState(LifecycleState::Active);
+        qCDebug(lcBadge) << "badge woken";
+    }
     load(url);
 }
 
@@ -120,5 +129,29 @@ QWebEnginePage *BadgePage::createWindow(WebWindowType)
         emit loggedOutWindowOpened(window);
         return window->page();
     }
-    return m_routeChat();
+    QWebEnginePage *chat = m_routeChat();
+    if (chat) {
+        connect(chat, &QWebEnginePage::loadFinished, this, [this, chat](bool ok) {
+            if (!ok)
+                return;
+            // Not while the chat is being painted for the first time: letting
+            // a page go is work for the same thread.
+            QTimer::singleShot(kRestAfterChatMs, this, [this, chat = QPointer<QWebEnginePage>(chat)] {
+                if (chat)
+                    restBeside(chat);
+            });
+        });
+    }
+    return chat;
+}
+
+void BadgePage::restBeside(QWebEnginePage *chat)
+{
+    const qint64 own = renderProcessPid();
+    // Not while a load or a script of the badge is still to be answered.
+    if (m_waitingSince.isValid() || lifecycleState() != LifecycleState::Active || own == 0
+        || chat->renderProcessPid() == own)
+        return;
+    qCDebug(lcBadge) << "chat shows in a renderer of its own; the badge rests";
+    setLifecycleState(LifecycleState::Discarded);
 }

@@ -47,6 +47,10 @@ protected:
 
 private:
     void onLoadFinished(bool ok);
+    // Once the chat shows, the badge only waits for the next Reload. A chat in
+    // a renderer of its own lets the badge's renderer go; a chat that keeps
+    // the badge as its opener shares it, and the badge stays as it is.
+    void restBeside(QWebEnginePage *chat);
 
     ChatRouter m_routeChat;
     QString m_badgeHtml;

@@ -70,6 +70,12 @@ QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checka
 } // namespace
 
 frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
+    : frmMain(settingsFile, nullptr, parent)
+{
+}
+
+frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started,
+                 QWidget *parent)
     : QMainWindow(parent), m_settingsFile(settingsFile), m_chatCloseReload(kChatCloseReloadMs)
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -82,10 +88,16 @@ frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
     createMenus();
     createControls();
 
-    m_network = new QNetworkAccessManager(this);
-    m_presence = new Presence(
-            m_network, { [this] { return LinkStart; }, [this] { return LinkClose; } },
-            PresenceTimings(), this);
+    if (started) {
+        m_startRequested = true;
+        m_presence = started.release();
+        m_presence->setParent(this);
+        m_network = m_presence->network();
+    } else {
+        m_network = new QNetworkAccessManager(this);
+        m_presence = new Presence(m_network, {}, PresenceTimings(), this);
+    }
+    m_presence->setLinks({ [this] { return LinkStart; }, [this] { return LinkClose; } });
     webClose = new StatusRequester(m_network, QStringLiteral("webClose"), this);
     // Any end of the exit request, an error included, ends the program; so
     // does the deadline, for a status page that never answers.
@@ -326,7 +338,8 @@ void frmMain::load()
 {
     readSettings();
     // The owner's site hears of the start before the browser engine starts up.
-    m_presence->start();
+    if (!m_startRequested)
+        m_presence->start();
     createBrowsers();
     webChat->stop();
 

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -30,10 +32,15 @@ class frmMain : public QMainWindow, private SettingsTarget {
     Q_OBJECT
 public:
     explicit frmMain(const SettingsFile &settingsFile, QWidget *parent = nullptr);
+    // With the site status already started (the start-up request gone out
+    // before the window was built): load() sends no second one.
+    frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started,
+            QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Start-up: reads the settings, sends the start-up status request and
-    // starts the badge page. Run once, before the window is first shown.
+    // Start-up: reads the settings, sends the start-up status request (unless
+    // it went out before the window was built) and starts the badge page. Run
+    // once, before the window is first shown.
     void load();
 
     QString badgeLink() const { return BadgeLink; }
@@ -131,6 +138,7 @@ private:
     bool m_unloaded = false;
     bool ExitRequested = false;
     bool m_hintsPending = false;
+    bool m_startRequested = false; // the start-up request went out before the window
     bool m_restoring = false; // shown again, not yet on screen
     bool m_fitPending = false; // shown, its frame not yet known
     RateLimit m_chatCloseReload;

@@ -10,12 +10,22 @@ Presence::Presence(QNetworkAccessManager *network, Links links, const PresenceTi
                    QObject *parent)
     : QObject(parent),
       m_links(std::move(links)),
-      m_sender(new StatusSender(network, timings.firstRetryMs, timings.longestRetryMs, this)),
-      m_sleep(new SleepWatcher(timings.longestSleepHoldMs, this)),
-      m_lock(new LockWatcher(this)),
-      m_idle(new IdleWatcher(timings.idleAfterMs, timings.lookWhileIdleMs, this)),
-      m_network(new NetworkWatcher(this))
+      m_timings(timings),
+      m_networkAccess(network),
+      m_sender(new StatusSender(network, timings.firstRetryMs, timings.longestRetryMs, this))
 {
+    // The watchers come with the event loop: the start-up request, sent right
+    // after this, does not wait for the buses and the network monitor.
+    QMetaObject::invokeMethod(this, &Presence::watch, Qt::QueuedConnection);
+}
+
+void Presence::watch()
+{
+    m_sleep = new SleepWatcher(m_timings.longestSleepHoldMs, this);
+    m_lock = new LockWatcher(this);
+    m_idle = new IdleWatcher(m_timings.idleAfterMs, m_timings.lookWhileIdleMs, this);
+    m_network = new NetworkWatcher(this);
+    m_idle->setWatching(m_awayWhenIdle);
     auto on = [this](PresenceEvent event) { return [this, event] { handle(event); }; };
     connect(m_network, &NetworkWatcher::reachable, this, on(PresenceEvent::NetworkBack));
     connect(m_sleep, &SleepWatcher::resumed, this, on(PresenceEvent::Resume));
@@ -55,7 +65,9 @@ void Presence::exiting()
 
 void Presence::setAwayWhenIdle(bool on)
 {
-    m_idle->setWatching(on);
+    m_awayWhenIdle = on;
+    if (m_idle)
+        m_idle->setWatching(on);
     handle(on ? PresenceEvent::AwayTurnedOn : PresenceEvent::AwayTurnedOff);
 }
 

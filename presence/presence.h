@@ -41,6 +41,11 @@ public:
     Presence(QNetworkAccessManager *network, Links links, const PresenceTimings &timings,
              QObject *parent);
 
+    // The owner's links are read at each request; until the window has read
+    // the settings file, they may be those of a first early reading.
+    void setLinks(Links links) { m_links = std::move(links); }
+    QNetworkAccessManager *network() const { return m_networkAccess; }
+
     // The start-up request, tried until the site answers.
     void start();
     // The "Online" check mark as it stands after a click of Online or Offline.
@@ -56,15 +61,19 @@ signals:
     void shownAwayChanged(bool away);
 
 private:
+    void watch();
     // Runs the rules' step; true when a request went out, and whenSent then
     // hears when its first attempt has ended.
     bool handle(PresenceEvent event, std::function<void()> whenSent = {});
 
     Links m_links;
+    PresenceTimings m_timings;
     PresenceRules m_rules;
+    QNetworkAccessManager *m_networkAccess;
     StatusSender *m_sender;
-    SleepWatcher *m_sleep;
-    LockWatcher *m_lock;
-    IdleWatcher *m_idle;
-    NetworkWatcher *m_network;
+    bool m_awayWhenIdle = false;
+    SleepWatcher *m_sleep = nullptr;
+    LockWatcher *m_lock = nullptr;
+    IdleWatcher *m_idle = nullptr;
+    NetworkWatcher *m_network = nullptr;
 };

@@ -32,6 +32,8 @@ public:
     // whenDone, if given, hears of this one request's end.
     void open(const QString &link, std::function<void(Outcome)> whenDone = {});
 
+    QNetworkAccessManager *network() const { return m_network; }
+
 signals:
     // Once for every open(), whatever the outcome: an error is a completion too.
     void completed(const QUrl &url, StatusRequester::Outcome outcome);

@@ -125,9 +125,11 @@ std::unique_ptr<Presence> TestPresence::makePresence(const QString &start, const
 {
     // Retries after 50, 100, 200, 200 ... ms; sleep held for up to 10 s.
     const PresenceTimings timings { 50, 200, 10000, idleAfterMs, 50 };
-    return std::make_unique<Presence>(&m_network, Presence::Links { [start] { return start; },
-                                                                   [close] { return close; } },
-                                      timings, nullptr);
+    auto presence = std::make_unique<Presence>(
+            &m_network, Presence::Links { [start] { return start; }, [close] { return close; } },
+            timings, nullptr);
+    QCoreApplication::processEvents(); // the watchers come with the event loop
+    return presence;
 }
 
 void TestPresence::startUpLinkArrivesOnceTheSiteIsUp()
