@@ -1,0 +1,212 @@
+# The built program as a user gets it, driven from outside: a copy in a folder
+# of its own with its talvorin.ini beside it, started twice in that folder.
+# Run A is on a D-Bus desktop (this test plays the StatusNotifierWatcher and
+# its host) and is killed, as in a crash; run B is on the X11 desktop with
+# trayer's notification area, a fake logind on a private system bus and a fake
+# screen saver on its session bus, and ends with a logout's SIGTERM.
+# Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf
+# (on an X display with openbox and trayer, as scripts/test gives it).
+import os, re, select, shutil, signal, subprocess, sys, tempfile, threading, time
+from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
+from pathlib import Path
+import dbus, dbus.service
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+EXE, BUS_CONFIG = sys.argv[1:3]
+ITEM, MENU, PROPS = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu", "org.freedesktop.DBus.Properties"
+OWN_TIP = "Talvorin Tool for GoogleTalk. Click to show or right click for menu"
+# Once loaded, the chat takes its title from title.txt, as a chat announces a message.
+CHAT = """<title>Chat</title><script>onload = () => setInterval(() => fetch('/title.txt', {cache: 'no-store'})
+    .then(r => r.text()).then(t => { if (t) document.title = t; }), 200);</script>"""
+# Qt reads the watcher's properties as its introspection declares them.
+WATCHER_XML = """<node><interface name="org.kde.StatusNotifierWatcher">
+<property name="IsStatusNotifierHostRegistered" type="b" access="read"/></interface></node>"""
+asked = []  # every path the site was asked for, in order; /on and /off are the status links
+
+
+class Site(SimpleHTTPRequestHandler):
+    def log_request(self, *args):  # as the answer starts, so before the program can hear it
+        asked.append(self.path)
+
+
+class Watcher(dbus.service.Object):
+    items = []
+
+    @dbus.service.method("org.kde.StatusNotifierWatcher", in_signature="s", sender_keyword="sender")
+    def RegisterStatusNotifierItem(self, service, sender):
+        self.items.append(sender)
+
+    @dbus.service.method(PROPS, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        return name == "IsStatusNotifierHostRegistered"
+
+    @dbus.service.method("org.freedesktop.DBus.Introspectable", out_signature="s")
+    def Introspect(self):
+        return WATCHER_XML
+
+
+# A delay inhibitor is a pipe: the program gets the write end, and the read end
+# sees its end of file when the program lets the sleep go.
+class Logind(dbus.service.Object):
+    inhibitors = []  # the read ends, in the order taken
+
+    @dbus.service.method("org.freedesktop.login1.Manager", in_signature="ssss", out_signature="h")
+    def Inhibit(self, what, who, why, mode):
+        assert (what, mode) == ("sleep", "delay"), "this logind gives sleep delays only"
+        read, write = os.pipe()
+        self.inhibitors.append(read)
+        given = dbus.types.UnixFd(write)  # a copy of its own
+        os.close(write)
+        return given
+
+    @dbus.service.signal("org.freedesktop.login1.Manager", signature="b")
+    def PrepareForSleep(self, start):
+        pass
+
+
+class ScreenSaver(dbus.service.Object):
+    @dbus.service.signal("org.freedesktop.ScreenSaver", signature="b")
+    def ActiveChanged(self, active):
+        pass
+
+
+def wait_until(condition, what, seconds=30):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        assert time.monotonic() < deadline, "timed out: " + what
+        time.sleep(0.1)
+
+
+# The command's output; what goes wrong shows on stderr, and in the wait that follows.
+def run(*command):
+    return subprocess.run(command, stdout=subprocess.PIPE, text=True).stdout
+
+
+# The main window's id while it is on screen, else an empty string.
+def window():
+    return (run("xdotool", "search", "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$").split() or [""])[0]
+
+
+# A dbus-daemon of the test's own: its address, and a connection for the fakes on it.
+def private_bus():
+    daemons.append(subprocess.Popen(["dbus-daemon", "--config-file=" + BUS_CONFIG, "--print-address", "--nofork"],
+                                    stdout=subprocess.PIPE, text=True))
+    address = daemons[-1].stdout.readline().strip()
+    # The fakes answer on a thread of their own while this one waits for the program.
+    return address, dbus.bus.BusConnection(address, mainloop=DBusGMainLoop())
+
+
+def start(session):
+    home = os.path.join(folder, "home")
+    programs.append(subprocess.Popen([os.path.join(folder, "TalvorinTool")], env=dict(
+        os.environ, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, HOME=home,
+        XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, QTWEBENGINE_DISABLE_SANDBOX="1")))
+    return programs[-1]
+
+
+# The status links the site has seen are these, in this order.
+def sent(*links):
+    return lambda: [path for path in asked if path in ("/on", "/off")] == list(links)
+
+
+# The tray through D-Bus; killed at the end, as in a crash.
+def run_a():
+    session, fakes = private_bus()
+    fakes.request_name("org.kde.StatusNotifierWatcher")
+    fakes.request_name("org.kde.StatusNotifierHost-%d" % os.getpid())
+    Watcher(fakes, "/StatusNotifierWatcher")
+    program = start(session)
+    wait_until(lambda: Watcher.items, "the item registers")
+    bus = dbus.bus.BusConnection(session)
+    item = bus.get_object(Watcher.items[0], "/StatusNotifierItem")
+    get = lambda name: item.Get(ITEM, name, dbus_interface=PROPS, byte_arrays=True)
+    own_icon = get("IconPixmap")
+    menu = bus.get_object(Watcher.items[0], get("Menu"))
+    entries = [(i, str(p["label"]), p.get("toggle-state", -1))
+               for i, p, _ in menu.GetLayout(0, -1, [], dbus_interface=MENU)[1][2]]
+    assert [entry[1:] for entry in entries] == [("Restore", -1), ("Maizimize", -1), ("Minimize", -1),
+        ("Always on top", 1), ("Start with windows", 1), ("Show in taskbar", 0), ("Exit", -1)], entries
+    wait_until(lambda: window() and "/chat.html" in asked, "the window shows the chat")
+    menu.Event(entries[2][0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
+    wait_until(lambda: not window(), "Minimize hides the window")
+    Path(folder, "title.txt").write_text("(3) Visitor: hello")
+    wait_until(lambda: get("ToolTip")[2] == "3 new messages", "the count in the tooltip")
+    assert get("IconPixmap") != own_icon, "no count on the icon"
+    item.Activate(0, 0, dbus_interface=ITEM)
+    wait_until(window, "Activate shows the window")
+    wait_until(lambda: get("ToolTip")[2] == OWN_TIP and get("IconPixmap") == own_icon, "the count cleared")
+    program.kill()
+    program.wait()  # gone for good: a lock of a process still there is no stale one
+
+
+# Beside the killed copy's lock, on the X11 desktop: trayer's icon, logind, the screen saver.
+def run_b():
+    session, fakes = private_bus()
+    saver = ScreenSaver(fakes, "/org/freedesktop/ScreenSaver")
+    asked.clear()
+    taken = len(Logind.inhibitors)
+    run("xdotool", "mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
+    program = start(session)
+    wait_until(lambda: window() and "/chat.html" in asked, "a start after a crash shows the chat")
+    state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
+    wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
+    wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
+    saver.ActiveChanged(True)
+    wait_until(sent("/on", "/off"), "a locked screen sends the exit link")
+    saver.ActiveChanged(False)
+    wait_until(sent("/on", "/off", "/on"), "unlocked, the start link")
+    logind.PrepareForSleep(True)
+    # Nothing is written to the pipe: readable is its end of file.
+    assert select.select(Logind.inhibitors[-1:], [], [], 30)[0], "the sleep was never let go"
+    assert sent("/on", "/off", "/on", "/off")(), "the sleep was let go before the exit link reached the site"
+    logind.PrepareForSleep(False)
+    wait_until(lambda: sent("/on", "/off", "/on", "/off", "/on")() and len(Logind.inhibitors) == taken + 2,
+               "woken, the start link and a new sleep delay")
+
+    run("wmctrl", "-i", "-c", window())
+    wait_until(lambda: not window(), "the window manager's close hides the window")
+    assert start(session).wait(30) == 0, "a second copy ran on"
+    wait_until(window, "a second copy brings the first one's window back")
+    run("wmctrl", "-i", "-c", window())
+    wait_until(lambda: not window(), "the window manager's close hides the window again")
+    assert program.poll() is None, "the window manager's close ended the program"
+    # The windows docked in trayer's panel: width, height, and x and y on the screen.
+    docked = re.findall(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)", "".join(
+        run("xwininfo", "-tree", "-id", panel) for panel in run("xdotool", "search", "--name", "^panel$").split()))
+    icons = [(int(x) + int(w) // 2, int(y) + int(h) // 2) for w, h, x, y in docked
+             if 8 <= int(w) <= 64 and 8 <= int(h) <= 64]
+    assert icons, "no icon in the notification area"
+    run("xdotool", "mousemove", str(icons[0][0]), str(icons[0][1]), "click", "1")
+    wait_until(window, "a click on the tray icon brings the window back")
+
+    program.send_signal(signal.SIGTERM)  # as a logout ends it
+    assert program.wait(30) == 0
+    assert sent("/on", "/off", "/on", "/off", "/on", "/off")(), asked
+    written = Path(folder, "talvorin.ini").read_bytes().decode()
+    assert re.fullmatch(re.escape(LINKS) + r"\[ontop\]=True\r\n\[taskbar\]=False\r\n\[startwin\]=True\r\n"
+                        r"\[height\]=\d+\r\n\[width\]=\d+\r\n\[away\]=True\r\n", written), written
+
+
+folder, daemons, programs = tempfile.mkdtemp(prefix="talvorin-outside-"), [], []
+try:
+    site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory=folder))
+    threading.Thread(target=site.serve_forever, daemon=True).start()
+    LINKS = "[badgelink]=http://127.0.0.1:{0}/badge.html\r\n[linkstart]=http://127.0.0.1:{0}/on\r\n" \
+            "[linkclose]=http://127.0.0.1:{0}/off\r\n".format(site.server_port)
+    for name, text in (("badge.html", "<a href='/chat.html' target='_blank'>chat</a>"), ("chat.html", CHAT),
+                       ("title.txt", ""), ("on", "on"), ("off", "off"),
+                       ("talvorin.ini", LINKS + "[ontop]=True\r\n[startwin]=True\r\n[away]=True\r\n")):
+        Path(folder, name).write_text(text, newline="")
+    shutil.copy2(EXE, folder)
+    system, logind_bus = private_bus()
+    logind_bus.request_name("org.freedesktop.login1")
+    logind = Logind(logind_bus, "/org/freedesktop/login1")
+    threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
+    run_a()
+    run_b()
+finally:
+    for process in programs + daemons:
+        process.kill()
+        process.wait()
+    shutil.rmtree(folder, ignore_errors=True)
