@@ -59,11 +59,9 @@ private slots:
         auto presence = makePresence(site.url("/on"), site.url("/off"), 300);
         presence->setAwayWhenIdle(true);
         QTRY_COMPARE_WITH_TIMEOUT(site.requests(), QList<QByteArray> { "/off" }, 5000);
-        QVERIFY(presence->isShownAway());
         // Two places: the pointer may stand on either already.
         QCOMPARE(QProcess::execute("xdotool", { "mousemove", "17", "23", "mousemove", "40", "50" }), 0);
         QTRY_COMPARE_WITH_TIMEOUT(site.requests(), (QList<QByteArray> { "/off", "/on" }), 2000);
-        QVERIFY(!presence->isShownAway());
     }
 };
 
