@@ -1,80 +1,143 @@
 #include "desktop/autostartentry.h"
+#include "desktop/badgedicon.h"
+#include "desktop/chatactivity.h"
+#include "desktop/chatattention.h"
 #include "desktop/trayactions.h"
 
+#include <QSignalSpy>
+#include <QWidget>
 #include <QtTest>
 
+// The texts that start the program at login, what a tray click means, and
+// what a hidden chat's activity shows on the tray.
 class TestDesktopRules : public QObject {
     Q_OBJECT
 private slots:
-    void execLineIsQuotedAndEscaped_data();
-    void execLineIsQuotedAndEscaped();
-    void runValueIsQuotedWhenItHoldsABlank_data();
-    void runValueIsQuotedWhenItHoldsABlank();
-    void trayClicks_data();
-    void trayClicks();
+    // Inside quotes ", `, $ and \ take a backslash, and every backslash of the
+    // value is doubled once more; % is doubled, as a field code would start.
+    void execLine_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "/opt/talvorin/TalvorinTool" << "Exec=/opt/talvorin/TalvorinTool";
+        QTest::newRow("blank") << "/home/ana/My Programs/TalvorinTool"
+                               << "Exec=\"/home/ana/My Programs/TalvorinTool\"";
+        QTest::newRow("specials") << "/opt/a$b\"c`d\\e/100%/TalvorinTool"
+                                  << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\"";
+    }
+    void execLine()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QString, exec);
+        const QStringList lines = QString::fromUtf8(autostartDesktopEntry(executable)).split(u'\n');
+        QCOMPARE(lines.mid(0, 1), QStringList { "[Desktop Entry]" });
+        QVERIFY(lines.contains("Type=Application") && lines.contains("Name=TalvorinTool"));
+        QVERIFY2(lines.contains(exec), qPrintable(lines.filter("Exec=").join(u' ')));
+    }
+
+    // The Windows Run value is quoted only when the path holds a blank.
+    void runValue_data()
+    {
+        QTest::addColumn<QString>("dir");
+        QTest::addColumn<QString>("data");
+        QTest::newRow("no blank") << "C:\\Tools\\Talvorin" << "C:\\Tools\\Talvorin\\TalvorinTool.exe";
+        QTest::newRow("blank") << "C:\\Program Files\\Talvorin"
+                               << "\"C:\\Program Files\\Talvorin\\TalvorinTool.exe\"";
+        QTest::newRow("drive root") << "C:\\" << "C:\\\\TalvorinTool.exe";
+    }
+    void runValue()
+    {
+        QFETCH(QString, dir);
+        QTEST(runValueData(dir), "data");
+    }
+
+    void trayClicks_data()
+    {
+        QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
+        QTest::addColumn<TrayAction>("action");
+        QTest::newRow("left press") << QSystemTrayIcon::Trigger << TrayAction::Restore;
+        QTest::newRow("double-click") << QSystemTrayIcon::DoubleClick << TrayAction::DoubleClickMessage;
+        QTest::newRow("right button") << QSystemTrayIcon::Context << TrayAction::None;
+        QTest::newRow("middle button") << QSystemTrayIcon::MiddleClick << TrayAction::None;
+    }
+    void trayClicks()
+    {
+        QFETCH(QSystemTrayIcon::ActivationReason, reason);
+        QTEST(trayActionFor(reason), "action");
+    }
+
+    // Each row: a chat page loaded as "Chat" with the owner away, then titles
+    // and "@note" (web notification), "@active" (the owner looks), "@away",
+    // "@reload", "@loaded"; the unread count and the titles that were new
+    // messages to an owner away.
+    void unreadCount_data()
+    {
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<int>("unread");
+        QTest::addColumn<QStringList>("messages");
+        using L = QStringList;
+        QTest::newRow("blink counts once") << L { "A", "Chat", "A", "Chat" } << 1 << L { "A" };
+        QTest::newRow("counted blink") << L { "(2) A", "Chat", "(2) A", "(1) A" } << 1 << L { "(2) A" };
+        QTest::newRow("page counts notes") << L { "(2) Chat", "@note" } << 2 << L { "(2) Chat" };
+        QTest::newRow("notifications") << L { "@note", "@note" } << 2 << L {};
+        QTest::newRow("looking") << L { "@active", "A", "@note", "(4) Chat" } << 0 << L {};
+        QTest::newRow("looking clears") << L { "A", "@note", "@active", "@away", "B" } << 1 << L { "A", "B" };
+        QTest::newRow("seen message blinks on") << L { "@active", "A", "@away", "Chat", "A" } << 0 << L {};
+        QTest::newRow("fresh page's own title")
+                << L { "@reload", "127.0.0.1/chat", "Chat room", "@loaded", "Chat" } << 1 << L { "Chat" };
+    }
+    void unreadCount()
+    {
+        QFETCH(QStringList, events);
+        ChatActivity activity;
+        QStringList messages;
+        bool looking = false;
+        for (const QString &event : QStringList { "@reload", "Chat", "@loaded" } + events) {
+            if (event == "@note")
+                activity.notificationArrived(looking);
+            else if (event == "@reload")
+                activity.pageLoading();
+            else if (event == "@loaded")
+                activity.pageLoaded();
+            else if (event == "@away" || event == "@active")
+                looking = event == "@active";
+            else if (activity.titleChanged(event, looking) == ChatActivity::Title::NewMessage && !looking)
+                messages << event;
+            if (event == "@active")
+                activity.ownerLooked();
+        }
+        QTEST(activity.unreadCount(), "unread");
+        QTEST(messages, "messages");
+    }
+
+    // A hidden chat's new titles beside the tray icon, one per gap, the latest
+    // held one when the gap ends; web notifications go through at once.
+    void trayMessagesArePaced()
+    {
+        QWidget window;
+        ChatAttention attention(&window, 1000);
+        QSignalSpy messages(&attention, &ChatAttention::trayMessage);
+        attention.pageLoaded();
+        for (const char *title : { "A", "B", "C" })
+            attention.titleChanged(QLatin1String(title));
+        attention.notificationArrived("Visitor", "D");
+        QCOMPARE(messages.size(), 2);
+        QTRY_COMPARE(messages.size(), 3);
+        QCOMPARE(messages.at(2).at(1).toString(), "C");
+    }
+
+    // At 22 pixels, the size of most panels: "9+" above nine, in its corner.
+    void iconShowsTheCount()
+    {
+        const QIcon own(":/icons/talvorin-32.png");
+        const auto icon = [&](int unread) { return badgedIcon(own, unread).pixmap(22).toImage(); };
+        QCOMPARE(icon(0), own.pixmap(22).toImage());
+        QVERIFY(icon(1) != icon(0) && icon(1) != icon(2) && icon(9) != icon(10));
+        QCOMPARE(icon(10), icon(99));
+        const QRect lower(0, 13, 22, 9);
+        QCOMPARE(icon(10).copy(lower), icon(0).copy(lower));
+    }
 };
 
-void TestDesktopRules::execLineIsQuotedAndEscaped_data()
-{
-    QTest::addColumn<QString>("executable");
-    QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << "/opt/talvorin/TalvorinTool"
-                           << "Exec=/opt/talvorin/TalvorinTool";
-    QTest::newRow("blank") << "/home/ana/My Programs/TalvorinTool"
-                           << "Exec=\"/home/ana/My Programs/TalvorinTool\"";
-    // Inside quotes ", `, $ and \ take a backslash, and every backslash of
-    // the value is doubled once more; % is doubled, as a field code would start.
-    QTest::newRow("specials") << "/opt/a$b\"c`d\\e/100%/TalvorinTool"
-                              << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\"";
-}
-
-void TestDesktopRules::execLineIsQuotedAndEscaped()
-{
-    QFETCH(QString, executable);
-    QFETCH(QString, exec);
-    const QStringList lines = QString::fromUtf8(autostartDesktopEntry(executable)).split(u'\n');
-    QCOMPARE(lines.first(), QStringLiteral("[Desktop Entry]"));
-    QVERIFY(lines.contains(QStringLiteral("Type=Application")));
-    QVERIFY(lines.contains(QStringLiteral("Name=TalvorinTool")));
-    QVERIFY2(lines.contains(exec), qPrintable(lines.filter(QStringLiteral("Exec=")).join(u' ')));
-}
-
-void TestDesktopRules::runValueIsQuotedWhenItHoldsABlank_data()
-{
-    QTest::addColumn<QString>("dir");
-    QTest::addColumn<QString>("data");
-    QTest::newRow("no blank") << "C:\\Tools\\Talvorin"
-                              << "C:\\Tools\\Talvorin\\TalvorinTool.exe";
-    QTest::newRow("blank") << "C:\\Program Files\\Talvorin"
-                           << "\"C:\\Program Files\\Talvorin\\TalvorinTool.exe\"";
-    QTest::newRow("drive root") << "C:\\"
-                                << "C:\\\\TalvorinTool.exe";
-}
-
-void TestDesktopRules::runValueIsQuotedWhenItHoldsABlank()
-{
-    QFETCH(QString, dir);
-    QFETCH(QString, data);
-    QCOMPARE(runValueData(dir), data);
-}
-
-void TestDesktopRules::trayClicks_data()
-{
-    QTest::addColumn<int>("reason");
-    QTest::addColumn<int>("action");
-    QTest::newRow("left press") << int(QSystemTrayIcon::Trigger) << int(TrayAction::Restore);
-    QTest::newRow("double-click") << int(QSystemTrayIcon::DoubleClick)
-                                  << int(TrayAction::DoubleClickMessage);
-    QTest::newRow("right button") << int(QSystemTrayIcon::Context) << int(TrayAction::None);
-    QTest::newRow("middle button") << int(QSystemTrayIcon::MiddleClick) << int(TrayAction::None);
-}
-
-void TestDesktopRules::trayClicks()
-{
-    QFETCH(int, reason);
-    QFETCH(int, action);
-    QCOMPARE(int(trayActionFor(QSystemTrayIcon::ActivationReason(reason))), action);
-}
-
-QTEST_GUILESS_MAIN(TestDesktopRules)
+QTEST_MAIN(TestDesktopRules)
 #include "tst_desktoprules.moc"

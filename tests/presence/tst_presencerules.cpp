@@ -1,82 +1,135 @@
 #include "presence/presencerules.h"
+#include "presence/statusrequester.h"
+#include "support/testhttpserver.h"
 
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using E = PresenceEvent;
-Q_DECLARE_METATYPE(PresenceEvent)
-Q_DECLARE_METATYPE(PresenceStep)
-
-class TestPresenceRules : public QObject {
-    Q_OBJECT
-private slots:
-    void decisions_data();
-    void decisions();
-};
 
 namespace {
 
-const PresenceStep kNothing {};
-const PresenceStep kOnline { StatusLink::Start, true, true, false };
-const PresenceStep kAway { StatusLink::Close, false, true, false };
+// A step in words: the link sent ("-" for none), then "retried" until the
+// site answers, "cancels" a retry still waiting, "now" for a waiting retry.
+QString words(const PresenceStep &step)
+{
+    QStringList said { QStringList { "-", "start", "close" }.at(int(step.send)) };
+    for (const auto &[on, word] : { std::pair { step.untilAnswered, "retried" },
+                                    { step.cancelRetry, "cancels" }, { step.retryNow, "now" } })
+        if (on)
+            said << word;
+    return said.join(u' ');
+}
 
 } // namespace
 
-void TestPresenceRules::decisions_data()
-{
-    QTest::addColumn<bool>("chosenOnline");
-    QTest::addColumn<QList<PresenceEvent>>("before");
-    QTest::addColumn<PresenceEvent>("event");
-    QTest::addColumn<PresenceStep>("step");
+// Which status link the site gets for which event, and what a request to it
+// comes to.
+class TestPresenceRules : public QObject {
+    Q_OBJECT
+private slots:
+    void decisions_data()
+    {
+        QTest::addColumn<bool>("chosenOnline");
+        QTest::addColumn<QList<PresenceEvent>>("before");
+        QTest::addColumn<PresenceEvent>("event");
+        QTest::addColumn<QString>("step");
+        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step) {
+            QTest::newRow(name) << online << before << event << QString::fromLatin1(step);
+        };
+        const E on = E::AwayTurnedOn;
+        const char *online = "start retried cancels", *away = "close cancels";
+        row("start", true, {}, E::Start, "start retried");
+        row("Online, even when chosen", true, {}, E::OnlineClicked, online);
+        row("Offline", false, {}, E::OfflineClicked, away);
+        row("Exit", true, {}, E::Exit, "- cancels");
+        row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-");
+        row("network back", true, {}, E::NetworkBack, "- now");
 
-    auto row = [](const char *name, bool online, QList<E> before, E event, PresenceStep step) {
-        QTest::newRow(name) << online << before << event << step;
-    };
-    const E on = E::AwayTurnedOn;
-    row("start", true, {}, E::Start, { StatusLink::Start, true, false, false });
-    row("Online, even when chosen", true, {}, E::OnlineClicked, kOnline);
-    row("Offline", false, {}, E::OfflineClicked, kAway);
-    row("Exit", true, {}, E::Exit, { StatusLink::None, false, true, false });
-    row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, kNothing);
-    row("network back", true, {}, E::NetworkBack, { StatusLink::None, false, false, true });
+        row("sleep", true, {}, E::Sleep, away);
+        row("sleep, offline", false, {}, E::Sleep, "-");
+        row("sleep while away", true, { on, E::Idle }, E::Sleep, "-");
+        row("resume", true, { E::Sleep }, E::Resume, online);
+        row("resume, offline", false, { E::Sleep }, E::Resume, "-");
+        row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, "-");
 
-    row("sleep", true, {}, E::Sleep, kAway);
-    row("sleep, offline", false, {}, E::Sleep, kNothing);
-    row("sleep while away", true, { on, E::Idle }, E::Sleep, kNothing);
-    row("resume", true, { E::Sleep }, E::Resume, kOnline);
-    row("resume, offline", false, { E::Sleep }, E::Resume, kNothing);
-    row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, kNothing);
+        row("lock, away off", true, {}, E::Lock, "-");
+        row("lock", true, { on }, E::Lock, away);
+        row("lock, offline", false, { on }, E::Lock, "-");
+        row("unlock", true, { on, E::Lock }, E::Unlock, online);
+        row("unlock, offline", false, { on, E::Lock }, E::Unlock, "-");
+        row("idle", true, { on }, E::Idle, away);
+        row("idle, away off", true, {}, E::Idle, "-");
+        row("idle while locked", true, { on, E::Lock }, E::Idle, "-");
+        row("input", true, { on, E::Idle }, E::Input, online);
+        row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, "-");
+        row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, online);
+        row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, "-");
+    }
+    void decisions()
+    {
+        QFETCH(bool, chosenOnline);
+        QFETCH(QList<PresenceEvent>, before);
+        QFETCH(PresenceEvent, event);
+        PresenceRules rules;
+        rules.setChosenOnline(chosenOnline);
+        for (PresenceEvent earlier : before)
+            rules.apply(earlier);
+        QTEST(words(rules.apply(event)), "step");
+    }
 
-    row("lock, away off", true, {}, E::Lock, kNothing);
-    row("lock", true, { on }, E::Lock, kAway);
-    row("lock, offline", false, { on }, E::Lock, kNothing);
-    row("unlock", true, { on, E::Lock }, E::Unlock, kOnline);
-    row("unlock, offline", false, { on, E::Lock }, E::Unlock, kNothing);
-    row("idle", true, { on }, E::Idle, kAway);
-    row("idle, away off", true, {}, E::Idle, kNothing);
-    row("idle while locked", true, { on, E::Lock }, E::Idle, kNothing);
-    row("input", true, { on, E::Idle }, E::Input, kOnline);
-    row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, kNothing);
-    row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, kOnline);
-    row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, kNothing);
-}
+    // Any status from the site means it was reached; only a failure on the
+    // way is worth another attempt. Links are taken as a browser's address
+    // bar takes them.
+    void requestOutcome_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<StatusRequester::Outcome>("outcome");
+        QTest::addColumn<QList<QByteArray>>("seen");
+        using O = StatusRequester::Outcome;
+        using Seen = QList<QByteArray>;
+        QTest::newRow("answered") << "/on" << O::Answered << Seen { "/on" };
+        QTest::newRow("redirect followed") << "/moved" << O::Answered << Seen { "/moved", "/on" };
+        QTest::newRow("404") << "/missing" << O::Answered << Seen { "/missing" };
+        QTest::newRow("500") << "/broken" << O::Answered << Seen { "/broken" };
+        QTest::newRow("empty") << "" << O::Failed << Seen {};
+        QTest::newRow("blanks only") << "   " << O::Failed << Seen {};
+        QTest::newRow("refused") << "refused" << O::Unreachable << Seen {};
+        QTest::newRow("no scheme") << "noscheme" << O::Answered << Seen { "/on" };
+        QTest::newRow("file") << "file" << O::Answered << Seen {};
+    }
+    void requestOutcome()
+    {
+        QFETCH(QString, link);
+        TestHttpServer site;
+        QVERIFY(site.start());
+        site.setPage("/on", "ok");
+        site.setRedirect("/moved", "/on");
+        site.setPage("/broken", "oops", 500);
+        QTemporaryDir dir;
+        QFile page(dir.filePath("online.html"));
+        if (link.startsWith(u'/'))
+            link = site.url(link.toLatin1());
+        else if (link == "refused")
+            link = TestHttpServer::refusedUrl();
+        else if (link == "noscheme")
+            link = site.url("/on").mid(int(strlen("http://")));
+        else if (link == "file" && page.open(QIODevice::WriteOnly) && page.write("on"))
+            link = QUrl::fromLocalFile(page.fileName()).toString();
 
-void TestPresenceRules::decisions()
-{
-    QFETCH(bool, chosenOnline);
-    QFETCH(QList<PresenceEvent>, before);
-    QFETCH(PresenceEvent, event);
-    QFETCH(PresenceStep, step);
+        QNetworkAccessManager network;
+        StatusRequester requester(&network, "webStart", nullptr);
+        QSignalSpy completed(&requester, &StatusRequester::completed);
+        requester.open(link);
+        QCOMPARE(completed.count(), 0); // never from inside open(): the caller is not ready
+        QVERIFY(completed.wait(10000));
+        QTest::qWait(100);
+        QCOMPARE(completed.count(), 1);
+        QTEST(completed.first().at(1).value<StatusRequester::Outcome>(), "outcome");
+        QTEST(site.requests(), "seen");
+    }
+};
 
-    PresenceRules rules;
-    rules.setChosenOnline(chosenOnline);
-    for (PresenceEvent earlier : before)
-        rules.apply(earlier);
-    const PresenceStep got = rules.apply(event);
-    QCOMPARE(int(got.send), int(step.send));
-    QCOMPARE(got.untilAnswered, step.untilAnswered);
-    QCOMPARE(got.cancelRetry, step.cancelRetry);
-    QCOMPARE(got.retryNow, step.retryNow);
-}
-
-QTEST_APPLESS_MAIN(TestPresenceRules)
+QTEST_GUILESS_MAIN(TestPresenceRules)
 #include "tst_presencerules.moc"

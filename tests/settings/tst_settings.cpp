@@ -1,7 +1,17 @@
 #include "settings/conversions.h"
+#include "settings/settingsfile.h"
 #include "settings/settingsformat.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(SettingsState)
 
@@ -70,9 +80,31 @@ const QByteArray kSixLines = "[badgelink]=BADGE-LINK\r\n[linkstart]=START-LINK\r
                              "[ontop]=True\r\n[taskbar]=False\r\n[startwin]=True\r\n";
 const QByteArray kEightLines = kSixLines + "[height]=8835\r\n[width]=6330\r\n";
 
+// Runs `work` in a forked child, as an ordinary user (uid 65534) where the test
+// runs as root, who writes through any permission; true if it answered true.
+bool asOrdinaryUser(const std::function<bool()> &work)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
+            _exit(2);
+        _exit(work() ? 0 : 1);
+    }
+    int status = 1;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 2)
+        qFatal("the child could not run as an ordinary user");
+    return WEXITSTATUS(status) == 0;
+}
+
+void setMode(const QString &path, mode_t mode)
+{
+    QVERIFY(chmod(QFile::encodeName(path).constData(), mode) == 0);
+}
+
 } // namespace
 
-class TestSettingsFormat : public QObject {
+class TestSettings : public QObject {
     Q_OBJECT
 private slots:
     // The first tag of the fixed order found anywhere in a line decides it.
@@ -86,33 +118,19 @@ private slots:
                 { "[ontop]=maybe", "" }, { "[taskbar]=-1", "taskbar" }, { "[taskbar]=0", "" },
                 { "[startwin]=TRUE", "startwin=1" }, { "[startwin]= false ", "startwin=0" },
                 { "[startwin]=yes", "" }, { "[startwin]=True\r", "" }, { "[away]=True", "away=1" },
-                { "[away]=0", "away=0" }, { "[away]=1x", "" }, { "[away]=True[badgelink]=b", "badge=[away]=Trueb" } });
-        // clang-format on
-    }
-    void applyLine() { compareRow(calls<OneLine>); }
-
-    // Every occurrence of the deciding tag is cut out, in one pass from the left.
-    void tagCut_data()
-    {
-        // clang-format off
-        table({ { "[badgelink]=p[badgelink]=q", "badge=pq" }, { "[badgelink]=[badgelink]=x", "badge=x" },
-                { "[badge[badgelink]=link]=v", "badge=[badgelink]=v" }, { "[width]=7[width]=200", "width=7200" } });
-        // clang-format on
-    }
-    void tagCut() { compareRow(calls<OneLine>); }
-
-    // A size above 100 twips only, compared and applied in single precision.
-    void sizes_data()
-    {
-        // clang-format off
-        table({ { "[width]=100", "" }, { "[width]=100.000001", "" }, { "[width]=100.5", "width=100.5" },
+                { "[away]=0", "away=0" }, { "[away]=1x", "" }, { "[away]=True[badgelink]=b", "badge=[away]=Trueb" },
+                // Every occurrence of the deciding tag is cut out, in one pass from the left.
+                { "[badgelink]=p[badgelink]=q", "badge=pq" }, { "[badgelink]=[badgelink]=x", "badge=x" },
+                { "[badge[badgelink]=link]=v", "badge=[badgelink]=v" }, { "[width]=7[width]=200", "width=7200" },
+                // A size above 100 twips only, compared and applied in single precision.
+                { "[width]=100", "" }, { "[width]=100.000001", "" }, { "[width]=100.5", "width=100.5" },
                 { "[width]=100.1", "width=100.09999847412109" }, { "[height]=101", "height=101" },
                 { "[width]= 7200", "width=7200" }, { "[width]=7200px", "width=7200" },
                 { "[width]=&H1F40", "width=8000" }, { "[width]=-7200", "" }, { "[width]=x", "" },
                 { "[height]=1e300", "height=inf" } });
         // clang-format on
     }
-    void sizes() { compareRow(calls<OneLine>); }
+    void applyLine() { compareRow(calls<OneLine>); }
 
     // Numbers are read leniently; Booleans are "True" or "False" in any case, or
     // a whole number text. Expected: the number, then the Boolean or "none".
@@ -202,7 +220,14 @@ private slots:
                 { "[badgelink]=a\r\n\r\n", "badge=a\r" }, { "[badgelink]=a\r\r", "badge=a\r" },
                 { "[badgelink]=a\n\n", "badge=a\n" }, { "[badgelink]=a\r\n   ", "badge=a" },
                 { "[badgelink]=a \r\n", "badge=a " },
-                { kEightLines, "badge=BADGE-LINK|start=START-LINK|close=|ontop|startwin=1|height=8835|width=6330" } });
+                { kEightLines, "badge=BADGE-LINK|start=START-LINK|close=|ontop|startwin=1|height=8835|width=6330" },
+                // Bytes are text in the narrow code page, UTF-8 here; only a byte order
+                // mark at the very start is dropped, and blanks after it.
+                { "\xEF\xBB\xBF  [badgelink]=a", "badge=a" },
+                { "[ontop]=1\r\n\xEF\xBB\xBF[badgelink]=a", "ontop|badge=\xEF\xBB\xBF"
+                                                          "a" },
+                { "[badgelink]=\xC3\xA9\xFF\r\n[linkstart]=\xC3", "badge=\xC3\xA9\xEF\xBF\xBD|start=\xEF\xBF\xBD" },
+                { QByteArray("[badgelink]=a\0b", 15), QByteArray("badge=a\0b", 9) } });
         // Many lines: reading stays linear.
         QTest::newRow("200000 lines") << QByteArray("[ontop]=0\r\n[width]=7200\r\n").repeated(100000)
                                       << QString("width=7200|").repeated(100000).chopped(1);
@@ -210,20 +235,69 @@ private slots:
     }
     void readFile() { compareRow(calls<File>); }
 
-    // Bytes are text in the narrow code page, UTF-8 here; only a byte order
-    // mark at the very start is dropped, and blanks after it.
-    void decoding_data()
+
+    // Beside the program where its folder is writable or holds the file already;
+    // in the configuration folder otherwise, and always for an installed copy.
+    void location()
     {
-        // clang-format off
-        table({ { "\xEF\xBB\xBF  [badgelink]=a", "badge=a" },
-                { "[ontop]=1\r\n\xEF\xBB\xBF[badgelink]=a", "ontop|badge=\xEF\xBB\xBF"
-                                                          "a" },
-                { "[badgelink]=\xC3\xA9\xFF\r\n[linkstart]=\xC3", "badge=\xC3\xA9\xEF\xBF\xBD|start=\xEF\xBF\xBD" },
-                { QByteArray("[badgelink]=a\0b", 15), QByteArray("badge=a\0b", 9) } });
-        // clang-format on
+        QTemporaryDir program, config;
+        auto locatedIn = [&](mode_t mode, bool installed, const QTemporaryDir &expected) {
+            setMode(program.path(), mode);
+            return asOrdinaryUser([&] {
+                return SettingsFile::locate(program.path(), config.path(), installed)
+                        == expected.filePath("talvorin.ini");
+            });
+        };
+        QVERIFY(locatedIn(0555, false, config));
+        QVERIFY(locatedIn(0777, false, program));
+        QVERIFY(QFile(program.filePath("talvorin.ini")).open(QIODevice::WriteOnly));
+        QVERIFY(locatedIn(0555, false, program));
+        QVERIFY(locatedIn(0777, true, config));
+        setMode(program.path(), 0700);
     }
-    void decoding() { compareRow(calls<File>); }
+
+    // A save replaces the file whole, creating its folder; a failed one says
+    // so and leaves the previous file whole, with no temporary file behind.
+    void save_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("previous");
+        const QByteArray small = "[badgelink]=old\r\n";
+        QTest::newRow("new folder") << "" << QByteArray();
+        QTest::newRow("longer file") << "" << small + QByteArray(8192, 'x');
+        QTest::newRow("read-only file") << "file" << small;
+        QTest::newRow("read-only folder") << "folder" << small;
+        QTest::newRow("disk full") << "full" << small;
+    }
+    void save()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, previous);
+        const QByteArray next = "[badgelink]=new\r\n" + QByteArray(4096, 'y');
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("sub"), path = folder + "/talvorin.ini";
+        setMode(dir.path(), 0777);
+        if (!previous.isEmpty()) {
+            QVERIFY(SettingsFile(path).write(previous));
+            setMode(folder, fault == "folder" ? 0555 : 0777);
+            setMode(path, fault == "file" ? 0444 : 0666);
+        }
+        const bool writtenOrSilent = asOrdinaryUser([&] {
+            if (fault == "full") { // writes past 1 KB fail from here on
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit { 1024, RLIM_INFINITY };
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            QString error; // a failure says why
+            return SettingsFile(path).write(next, &error) || error.isEmpty();
+        });
+        QCOMPARE(writtenOrSilent, fault.isEmpty());
+        QCOMPARE(SettingsFile(path).read(), fault.isEmpty() ? next : previous);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList { "talvorin.ini" });
+        setMode(folder, 0700);
+    }
 };
 
-QTEST_APPLESS_MAIN(TestSettingsFormat)
-#include "tst_settingsformat.moc"
+QTEST_APPLESS_MAIN(TestSettings)
+#include "tst_settings.moc"
