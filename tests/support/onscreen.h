@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QColor>
 #include <QImage>
-#include <QPixmap>
 #include <QProcess>
-#include <QTest>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTest>
 #include <QWidget>
 
 // The colour a user sees at the centre of a widget: taken from the screen,
@@ -44,4 +44,17 @@ inline bool clickAndType(const QWidget *widget, const QString &text)
         QTest::qWait(200); // the page hears of its focus after the window
     }
     return text.isEmpty() || xdotool({ "type", "--delay", "80", text });
+}
+
+// Whether the window manager shows `atom` in the window's _NET_WM_STATE.
+inline bool netWmStateHas(const QWidget &window, const char *atom)
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"),
+                { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
+    if (!xprop.waitForFinished(5000))
+        qWarning("xprop did not answer");
+    return QRegularExpression(QStringLiteral("[ ,]%1(,|$)").arg(QLatin1String(atom)))
+            .match(QString::fromLatin1(xprop.readAll().trimmed()))
+            .hasMatch();
 }

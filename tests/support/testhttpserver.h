@@ -34,6 +34,8 @@ public:
     }
     // Accepts the request and then never answers.
     void setSilent(const QByteArray &path) { m_pages.insert(path, { 200, {}, {}, true }); }
+    // Serves each NAME.html of the folder as /NAME; a page set above wins.
+    void serveFolder(const QString &folder) { m_folder = folder; }
 
     // Paths in the order they were asked for, query included.
     QList<QByteArray> requests() const { return m_requests; }
@@ -50,5 +52,6 @@ private:
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
+    QString m_folder;
     QList<QByteArray> m_requests;
 };
