@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -9,22 +10,24 @@
 #include <QTest>
 #include <QWidget>
 
-// The colour a user sees at the centre of a widget: taken from the screen,
-// not from the widget's own rendering, so a page that is loaded but never
-// painted shows as what is really there.
-inline QColor colourOnScreenAt(const QWidget *widget)
+// Whether the centre of `widget` shows `colour` within `timeoutMs`, as the
+// user sees it: taken from the screen, not from the widget's own rendering,
+// so a page that is loaded but never painted shows as what is really there.
+inline bool showsColour(const QWidget *widget, const QColor &colour, int timeoutMs = 15000)
 {
-    const QWidget *window = widget->window();
-    const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
-    const QPoint centre = widget->mapTo(window, widget->rect().center());
-    const qreal ratio = shot.devicePixelRatio();
-    return shot.pixelColor(qRound(centre.x() * ratio), qRound(centre.y() * ratio));
-}
-
-inline bool looksLike(const QColor &seen, const QColor &wanted)
-{
-    return qAbs(seen.red() - wanted.red()) < 8 && qAbs(seen.green() - wanted.green()) < 8
-            && qAbs(seen.blue() - wanted.blue()) < 8;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QWidget *window = widget->window();
+        const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+        const QPoint centre = widget->mapTo(window, widget->rect().center());
+        const QColor seen = shot.pixelColor(centre * shot.devicePixelRatio());
+        if (qAbs(seen.red() - colour.red()) < 8 && qAbs(seen.green() - colour.green()) < 8
+            && qAbs(seen.blue() - colour.blue()) < 8)
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50); // a grab costs the page's painting time
+    }
 }
 
 // Real input through the X server, as the user gives it: a click at the

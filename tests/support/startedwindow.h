@@ -14,20 +14,21 @@
 
 #include <memory>
 
-// QTEST_MAIN for tests that run the browser engine: the engine needs shared
+// The main() of a test that runs the browser engine: the engine needs shared
 // GL contexts before the application exists, and no sandbox when run as root.
-#define TALVORIN_TEST_MAIN(TestClass)                                                              \
-    int main(int argc, char *argv[])                                                               \
-    {                                                                                              \
-        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))                            \
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");                                           \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                \
-        QApplication app(argc, argv);                                                              \
-        app.setApplicationName(QStringLiteral("TalvorinTool"));                                    \
-        app.setQuitOnLastWindowClosed(false);                                                      \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
-    }
+template<typename Test> int runBrowserTest(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("TalvorinTool"));
+    app.setQuitOnLastWindowClosed(false);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+#define TALVORIN_TEST_MAIN(Test)                                                                   \
+    int main(int argc, char *argv[]) { return runBrowserTest<Test>(argc, argv); }
 
 // The talvorin.ini line that points `tag` at a page of the test server.
 inline QByteArray linkLine(const char *tag, const TestHttpServer &server, const QByteArray &path)
@@ -48,12 +49,9 @@ public:
         file.close();
         m_boxes.setInterval(20);
         QObject::connect(&m_boxes, &QTimer::timeout, [this] {
-            for (QWidget *widget : QApplication::topLevelWidgets()) {
-                auto *box = qobject_cast<QMessageBox *>(widget);
-                if (box && box->isVisible()) {
-                    m_messages.append(box->windowTitle() + QLatin1String(": ") + box->text());
-                    box->done(QMessageBox::Ok);
-                }
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                m_messages.append(box->windowTitle() + QLatin1String(": ") + box->text());
+                box->done(QMessageBox::Ok);
             }
         });
         m_boxes.start();
@@ -81,10 +79,8 @@ public:
         QFile file(iniPath());
         if (!file.open(QIODevice::ReadOnly))
             return {};
-        QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
-        if (lines.last().isEmpty())
-            lines.removeLast();
-        return lines;
+        const QString text = QString::fromLatin1(file.readAll());
+        return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
 
 private:
