@@ -35,29 +35,26 @@ inline bool showsColour(const QWidget *widget, const QColor &colour, int timeout
 // the text typed into whatever has the focus.
 inline bool clickAndType(const QWidget *widget, const QString &text)
 {
-    const auto xdotool = [](const QStringList &args) {
-        return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
-    };
+    const QString xdotool = QStringLiteral("xdotool");
     if (widget) {
-        const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        if (!xdotool({ "mousemove", QString::number(centre.x()), QString::number(centre.y()),
-                       "sleep", "0.1", "click", "1" })
+        const QPoint at = widget->mapToGlobal(widget->rect().center());
+        const QStringList click { "mousemove", QString::number(at.x()), QString::number(at.y()),
+                                  "sleep", "0.1", "click", "1" };
+        if (QProcess::execute(xdotool, click) != 0
             || !QTest::qWaitFor([widget] { return widget->window()->isActiveWindow(); }))
             return false;
         QTest::qWait(200); // the page hears of its focus after the window
     }
-    return text.isEmpty() || xdotool({ "type", "--delay", "80", text });
+    return text.isEmpty() || QProcess::execute(xdotool, { "type", "--delay", "80", text }) == 0;
 }
 
 // Whether the window manager shows `atom` in the window's _NET_WM_STATE.
 inline bool netWmStateHas(const QWidget &window, const char *atom)
 {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"),
-                { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
+    xprop.start(QStringLiteral("xprop"), { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
     if (!xprop.waitForFinished(5000))
         qWarning("xprop did not answer");
-    return QRegularExpression(QStringLiteral("[ ,]%1(,|$)").arg(QLatin1String(atom)))
-            .match(QString::fromLatin1(xprop.readAll().trimmed()))
-            .hasMatch();
+    const QString state = QString::fromLatin1(xprop.readAll()); // "_NET_WM_STATE(ATOM) = A, B"
+    return state.split(QRegularExpression(QStringLiteral("[\\s,=]+"))).contains(QLatin1String(atom));
 }

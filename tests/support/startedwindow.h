@@ -14,22 +14,6 @@
 
 #include <memory>
 
-// The main() of a test that runs the browser engine: the engine needs shared
-// GL contexts before the application exists, and no sandbox when run as root.
-template<typename Test> int runBrowserTest(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("TalvorinTool"));
-    app.setQuitOnLastWindowClosed(false);
-    Test test;
-    return QTest::qExec(&test, argc, argv);
-}
-#define TALVORIN_TEST_MAIN(Test)                                                                   \
-    int main(int argc, char *argv[]) { return runBrowserTest<Test>(argc, argv); }
-
 // The talvorin.ini line that points `tag` at a page of the test server.
 inline QByteArray linkLine(const char *tag, const TestHttpServer &server, const QByteArray &path)
 {
@@ -43,18 +27,23 @@ class StartedWindow {
 public:
     explicit StartedWindow(const QByteArray &ini)
     {
+        // As the program's main() has it; the browser engine without its
+        // sandbox, which refuses to run as root.
+        QCoreApplication::setApplicationName(QStringLiteral("TalvorinTool"));
+        QApplication::setQuitOnLastWindowClosed(false);
+        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QFile file(iniPath());
         if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size())
             qFatal("cannot write %s", qPrintable(iniPath()));
         file.close();
-        m_boxes.setInterval(20);
-        QObject::connect(&m_boxes, &QTimer::timeout, [this] {
+        m_boxes.callOnTimeout([this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 m_messages.append(box->windowTitle() + QLatin1String(": ") + box->text());
                 box->done(QMessageBox::Ok);
             }
         });
-        m_boxes.start();
+        m_boxes.start(20);
         m_window = std::make_unique<frmMain>(SettingsFile(iniPath()));
         m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
         m_window->load();
@@ -65,10 +54,7 @@ public:
 
     QString iniPath() const { return m_dir.filePath(QStringLiteral("talvorin.ini")); }
     frmMain &window() const { return *m_window; }
-    QAction *action(const char *name) const
-    {
-        return m_window->findChild<QAction *>(QLatin1String(name));
-    }
+    QAction *action(const char *name) const { return m_window->findChild<QAction *>(name); }
     QStringList messages() const { return m_messages; }
     QString lastMessage() const { return m_messages.value(m_messages.size() - 1); }
     // How often the window was unloaded for good (the program's end).

@@ -26,14 +26,14 @@ public:
 
     void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
     {
-        m_pages.insert(path, { status, body, {}, false });
+        m_pages.insert(path, { status, body, {} });
     }
     void setRedirect(const QByteArray &path, const QByteArray &to)
     {
-        m_pages.insert(path, { 302, {}, to, false });
+        m_pages.insert(path, { 302, {}, to });
     }
     // Accepts the request and then never answers.
-    void setSilent(const QByteArray &path) { m_pages.insert(path, { 200, {}, {}, true }); }
+    void setSilent(const QByteArray &path) { m_pages.insert(path, { kSilent, {}, {} }); }
     // Serves each NAME.html of the folder as /NAME; a page set above wins.
     void serveFolder(const QString &folder) { m_folder = folder; }
 
@@ -42,11 +42,11 @@ public:
     int count(const QByteArray &path) const { return int(m_requests.count(path)); }
 
 private:
+    static const int kSilent = 0; // the status of a page never answered
     struct Page {
         int status;
         QByteArray body;
         QByteArray location;
-        bool silent;
     };
     void serve(QTcpSocket *socket);
 
