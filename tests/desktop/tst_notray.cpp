@@ -11,7 +11,7 @@ private slots:
     // Close and Minimize leave the window minimized, with a taskbar button.
     void hidingLeavesTheWindowMinimizedWithATaskbarButton()
     {
-        QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "this test needs a desktop without a tray");
+        QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "needs a desktop without a tray");
         StartedWindow program({});
         frmMain &window = program.window();
         const auto minimizedWithButton = [&window] {

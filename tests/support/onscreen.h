@@ -16,7 +16,7 @@
 inline bool showsColour(const QWidget *widget, const QColor &colour, int timeoutMs = 15000)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
+    do {
         const QWidget *window = widget->window();
         const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
         const QPoint centre = widget->mapTo(window, widget->rect().center());
@@ -24,10 +24,9 @@ inline bool showsColour(const QWidget *widget, const QColor &colour, int timeout
         if (qAbs(seen.red() - colour.red()) < 8 && qAbs(seen.green() - colour.green()) < 8
             && qAbs(seen.blue() - colour.blue()) < 8)
             return true;
-        if (deadline.hasExpired())
-            return false;
         QTest::qWait(50); // a grab costs the page's painting time
-    }
+    } while (!deadline.hasExpired());
+    return false;
 }
 
 // Real input through the X server, as the user gives it: a click at the
@@ -35,26 +34,25 @@ inline bool showsColour(const QWidget *widget, const QColor &colour, int timeout
 // the text typed into whatever has the focus.
 inline bool clickAndType(const QWidget *widget, const QString &text)
 {
-    const QString xdotool = QStringLiteral("xdotool");
     if (widget) {
         const QPoint at = widget->mapToGlobal(widget->rect().center());
-        const QStringList click { "mousemove", QString::number(at.x()), QString::number(at.y()),
-                                  "sleep", "0.1", "click", "1" };
-        if (QProcess::execute(xdotool, click) != 0
+        const QStringList move { "mousemove", QString::number(at.x()), QString::number(at.y()) };
+        if (QProcess::execute("xdotool", move + QStringList { "sleep", "0.1", "click", "1" }) != 0
             || !QTest::qWaitFor([widget] { return widget->window()->isActiveWindow(); }))
             return false;
         QTest::qWait(200); // the page hears of its focus after the window
     }
-    return text.isEmpty() || QProcess::execute(xdotool, { "type", "--delay", "80", text }) == 0;
+    return text.isEmpty() || QProcess::execute("xdotool", { "type", "--delay", "80", text }) == 0;
 }
 
 // Whether the window manager shows `atom` in the window's _NET_WM_STATE.
 inline bool netWmStateHas(const QWidget &window, const char *atom)
 {
     QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
+    xprop.start("xprop", { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
     if (!xprop.waitForFinished(5000))
         qWarning("xprop did not answer");
-    const QString state = QString::fromLatin1(xprop.readAll()); // "_NET_WM_STATE(ATOM) = A, B"
-    return state.split(QRegularExpression(QStringLiteral("[\\s,=]+"))).contains(QLatin1String(atom));
+    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
+    const QString state = QString::fromLatin1(xprop.readAll());
+    return state.split(QRegularExpression("[\\s,=]+")).contains(QLatin1String(atom));
 }

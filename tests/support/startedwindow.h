@@ -27,16 +27,11 @@ class StartedWindow {
 public:
     explicit StartedWindow(const QByteArray &ini)
     {
-        // As the program's main() has it; the browser engine without its
-        // sandbox, which refuses to run as root.
-        QCoreApplication::setApplicationName(QStringLiteral("TalvorinTool"));
+        // As the program's main() has it: hidden windows do not end it.
         QApplication::setQuitOnLastWindowClosed(false);
-        if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QFile file(iniPath());
-        if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size())
+        if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size() || !file.flush())
             qFatal("cannot write %s", qPrintable(iniPath()));
-        file.close();
         m_boxes.callOnTimeout([this] {
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 m_messages.append(box->windowTitle() + QLatin1String(": ") + box->text());
@@ -59,14 +54,15 @@ public:
     QString lastMessage() const { return m_messages.value(m_messages.size() - 1); }
     // How often the window was unloaded for good (the program's end).
     int unloadCount() const { return int(m_unloaded->count()); }
-    // The lines of talvorin.ini as saved, without their CR LF.
-    QStringList savedLines() const
+    // talvorin.ini as saved, and its lines without their CR LF.
+    QByteArray savedBytes() const
     {
         QFile file(iniPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        const QString text = QString::fromLatin1(file.readAll());
-        return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList savedLines() const
+    {
+        return QString::fromLatin1(savedBytes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
 
 private:

@@ -33,7 +33,7 @@ void TestHttpServer::serve(QTcpSocket *socket)
     QFile file(m_folder + QString::fromLatin1(path) + QStringLiteral(".html"));
     if (!m_pages.contains(path) && !m_folder.isEmpty() && file.open(QIODevice::ReadOnly))
         page = { 200, file.readAll(), {} };
-    if (page.status == kSilent)
+    if (page.status == 0) // silent
         return;
     QByteArray reply = "HTTP/1.0 " + QByteArray::number(page.status) + " X\r\n";
     if (!page.location.isEmpty())

@@ -32,8 +32,8 @@ public:
     {
         m_pages.insert(path, { 302, {}, to });
     }
-    // Accepts the request and then never answers.
-    void setSilent(const QByteArray &path) { m_pages.insert(path, { kSilent, {}, {} }); }
+    // Accepts the request and then never answers (status 0).
+    void setSilent(const QByteArray &path) { m_pages.insert(path, { 0, {}, {} }); }
     // Serves each NAME.html of the folder as /NAME; a page set above wins.
     void serveFolder(const QString &folder) { m_folder = folder; }
 
@@ -42,7 +42,6 @@ public:
     int count(const QByteArray &path) const { return int(m_requests.count(path)); }
 
 private:
-    static const int kSilent = 0; // the status of a page never answered
     struct Page {
         int status;
         QByteArray body;
