@@ -69,8 +69,6 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openOutside");
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        m_day = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
-                                                + linkLine("linkclose", m_server, "/exit"));
     }
     // The login windows go with the main window.
     void cleanup() { m_program.reset(); }
@@ -79,6 +77,8 @@ private slots:
     // looks at its check mark: each click sends and flips both.
     void firstRunHintAndStatusItems()
     {
+        m_day = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
+                                                + linkLine("linkclose", m_server, "/exit"));
         auto *frame = window().findChild<QFrame *>("Frame1");
         QVERIFY(frame->findChild<QLabel *>("Label2")->text().contains("File > Settings"));
         // Each line shown and readable whole: inside the panel, and tall enough.
@@ -316,45 +316,6 @@ private slots:
         QCOMPARE(m_server.count("/chat"), chats + 1); // one click per completed badge
     }
 
-    // Badges that bring no chat at once. One that says "cannot" is left
-    // alone; when it hangs its page, Reload gives it a fresh one and the chat
-    // comes. Logged out: the message first, then the login window with the
-    // keyboard. A chat that closes itself: the badge comes back once and
-    // opens the chat again, which closes again; that second close has to wait
-    // for the owner's Reload.
-    void badgesThatBringNoChatAtOnce()
-    {
-        frmMain *window = &start("/cannot");
-        QTRY_VERIFY_WITH_TIMEOUT(window->badgePage()->badgeHtml().contains("cannot"), 15000);
-        QTest::qWait(800);
-        QVERIFY(m_server.count("/wrong") == 0 && window->chatView()->url().isEmpty());
-        m_server.setRedirect("/cannot", "/hung");
-        window->mnureload_Click();
-        QTRY_COMPARE(m_server.count("/hung"), 1);
-        QTest::qWait(5500); // long enough for the page to count as hung
-        m_server.setRedirect("/cannot", "/blank");
-        window->mnureload_Click();
-        QVERIFY(showsColour(window->chatView(), kChat, 20000));
-
-        window = &start("/logged-out");
-        const QString told = "Login into your account and click RELOAD in the appliction!";
-        QTRY_COMPARE_WITH_TIMEOUT(m_program->messages().join(u'|'), "TalvorinTool: " + told, 15000);
-        auto *login = window->findChild<QWebEngineView *>("LoginWindow");
-        QVERIFY(login && QTest::qWaitForWindowActive(login));
-        QCOMPARE(login->size(), QSize(420, 380));
-        QVERIFY(showsColour(login, QColor(0xc0, 0x50, 0x20))); // support/pages/login.html
-        QTRY_VERIFY(!login->page()->isLoading());
-        QTest::qWait(700); // as a user would: the window has only just appeared
-        QVERIFY(clickAndType(nullptr, "pw")); // no click: the keyboard is the login page's
-        QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().contains("/key?w"), 5000);
-
-        window = &start("/closing");
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/closing-chat"), 2, 15000);
-        QTest::qWait(1500);
-        QCOMPARE(m_server.count("/closing"), 2);
-        QVERIFY(!showsColour(window->chatView(), kChat, 0));
-    }
-
     // Links, permissions and a dying renderer: a visitor's link goes to the
     // user's browser, a page gets no permission but notifications and goes
     // nowhere but the web, and a killed chat renderer brings the chat back once.
@@ -386,6 +347,45 @@ private slots:
         QVERIFY(showsColour(chat, kChat));
         QTest::qWait(1000);
         QCOMPARE(m_server.count("/visitor-badge"), 2);
+    }
+
+    // Badges that bring no chat at once. Logged out: the message first, then
+    // the login window with the keyboard. A chat that closes itself: the
+    // badge comes back once and opens the chat again, which closes again;
+    // that second close has to wait for the owner's Reload. One that says
+    // "cannot" is left alone; when it hangs its page (last: its renderer may
+    // spin on), Reload gives it a fresh one and the chat comes.
+    void badgesThatBringNoChatAtOnce()
+    {
+        frmMain *window = &start("/logged-out");
+        const QString told = "Login into your account and click RELOAD in the appliction!";
+        QTRY_COMPARE_WITH_TIMEOUT(m_program->messages().join(u'|'), "TalvorinTool: " + told, 15000);
+        auto *login = window->findChild<QWebEngineView *>("LoginWindow");
+        QVERIFY(login && QTest::qWaitForWindowActive(login));
+        QCOMPARE(login->size(), QSize(420, 380));
+        QVERIFY(showsColour(login, QColor(0xc0, 0x50, 0x20))); // support/pages/login.html
+        QTRY_VERIFY(!login->page()->isLoading());
+        QTest::qWait(700); // as a user would: the window has only just appeared
+        QVERIFY(clickAndType(nullptr, "pw")); // no click: the keyboard is the login page's
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().contains("/key?w"), 5000);
+
+        window = &start("/closing");
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/closing-chat"), 2, 15000);
+        QTest::qWait(1500);
+        QCOMPARE(m_server.count("/closing"), 2);
+        QVERIFY(!showsColour(window->chatView(), kChat, 0));
+
+        window = &start("/cannot");
+        QTRY_VERIFY_WITH_TIMEOUT(window->badgePage()->badgeHtml().contains("cannot"), 15000);
+        QTest::qWait(800);
+        QVERIFY(m_server.count("/wrong") == 0 && window->chatView()->url().isEmpty());
+        m_server.setRedirect("/cannot", "/hung");
+        window->mnureload_Click();
+        QTRY_COMPARE(m_server.count("/hung"), 1);
+        QTest::qWait(5500); // long enough for the page to count as hung
+        m_server.setRedirect("/cannot", "/blank");
+        window->mnureload_Click();
+        QVERIFY(showsColour(window->chatView(), kChat, 20000));
     }
 
 private:
