@@ -2,29 +2,31 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QDeadlineTimer>
 #include <QImage>
-#include <QPixmap>
 #include <QProcess>
-#include <QTest>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QTest>
 #include <QWidget>
 
-// The colour a user sees at the centre of a widget: taken from the screen,
-// not from the widget's own rendering, so a page that is loaded but never
-// painted shows as what is really there.
-inline QColor colourOnScreenAt(const QWidget *widget)
+// Whether the centre of `widget` shows `colour` within `timeoutMs`, as the
+// user sees it: taken from the screen, not from the widget's own rendering,
+// so a page that is loaded but never painted shows as what is really there.
+inline bool showsColour(const QWidget *widget, const QColor &colour, int timeoutMs = 15000)
 {
-    const QWidget *window = widget->window();
-    const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
-    const QPoint centre = widget->mapTo(window, widget->rect().center());
-    const qreal ratio = shot.devicePixelRatio();
-    return shot.pixelColor(qRound(centre.x() * ratio), qRound(centre.y() * ratio));
-}
-
-inline bool looksLike(const QColor &seen, const QColor &wanted)
-{
-    return qAbs(seen.red() - wanted.red()) < 8 && qAbs(seen.green() - wanted.green()) < 8
-            && qAbs(seen.blue() - wanted.blue()) < 8;
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        const QWidget *window = widget->window();
+        const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+        const QPoint centre = widget->mapTo(window, widget->rect().center());
+        const QColor seen = shot.pixelColor(centre * shot.devicePixelRatio());
+        if (qAbs(seen.red() - colour.red()) < 8 && qAbs(seen.green() - colour.green()) < 8
+            && qAbs(seen.blue() - colour.blue()) < 8)
+            return true;
+        QTest::qWait(50); // a grab costs the page's painting time
+    } while (!deadline.hasExpired());
+    return false;
 }
 
 // Real input through the X server, as the user gives it: a click at the
@@ -32,16 +34,25 @@ inline bool looksLike(const QColor &seen, const QColor &wanted)
 // the text typed into whatever has the focus.
 inline bool clickAndType(const QWidget *widget, const QString &text)
 {
-    const auto xdotool = [](const QStringList &args) {
-        return QProcess::execute(QStringLiteral("xdotool"), args) == 0;
-    };
     if (widget) {
-        const QPoint centre = widget->mapToGlobal(widget->rect().center());
-        if (!xdotool({ "mousemove", QString::number(centre.x()), QString::number(centre.y()),
-                       "sleep", "0.1", "click", "1" })
+        const QPoint at = widget->mapToGlobal(widget->rect().center());
+        const QStringList move { "mousemove", QString::number(at.x()), QString::number(at.y()) };
+        if (QProcess::execute("xdotool", move + QStringList { "sleep", "0.1", "click", "1" }) != 0
             || !QTest::qWaitFor([widget] { return widget->window()->isActiveWindow(); }))
             return false;
         QTest::qWait(200); // the page hears of its focus after the window
     }
-    return text.isEmpty() || xdotool({ "type", "--delay", "80", text });
+    return text.isEmpty() || QProcess::execute("xdotool", { "type", "--delay", "80", text }) == 0;
+}
+
+// Whether the window manager shows `atom` in the window's _NET_WM_STATE.
+inline bool netWmStateHas(const QWidget &window, const char *atom)
+{
+    QProcess xprop;
+    xprop.start("xprop", { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
+    if (!xprop.waitForFinished(5000))
+        qWarning("xprop did not answer");
+    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
+    const QString state = QString::fromLatin1(xprop.readAll());
+    return state.split(QRegularExpression("[\\s,=]+")).contains(QLatin1String(atom));
 }

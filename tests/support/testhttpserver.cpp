@@ -1,5 +1,6 @@
 #include "support/testhttpserver.h"
 
+#include <QFile>
 #include <QTcpSocket>
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
@@ -28,8 +29,11 @@ void TestHttpServer::serve(QTcpSocket *socket)
     const QByteArray head = socket->readAll();
     const QByteArray path = head.left(head.indexOf("\r\n")).split(' ').value(1);
     m_requests.append(path);
-    const Page page = m_pages.value(path, { 404, "not found", {}, false });
-    if (page.silent)
+    Page page = m_pages.value(path, { 404, "not found", {} });
+    QFile file(m_folder + QString::fromLatin1(path) + QStringLiteral(".html"));
+    if (!m_pages.contains(path) && !m_folder.isEmpty() && file.open(QIODevice::ReadOnly))
+        page = { 200, file.readAll(), {} };
+    if (page.status == 0) // silent
         return;
     QByteArray reply = "HTTP/1.0 " + QByteArray::number(page.status) + " X\r\n";
     if (!page.location.isEmpty())

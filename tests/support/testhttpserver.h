@@ -26,14 +26,16 @@ public:
 
     void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
     {
-        m_pages.insert(path, { status, body, {}, false });
+        m_pages.insert(path, { status, body, {} });
     }
     void setRedirect(const QByteArray &path, const QByteArray &to)
     {
-        m_pages.insert(path, { 302, {}, to, false });
+        m_pages.insert(path, { 302, {}, to });
     }
-    // Accepts the request and then never answers.
-    void setSilent(const QByteArray &path) { m_pages.insert(path, { 200, {}, {}, true }); }
+    // Accepts the request and then never answers (status 0).
+    void setSilent(const QByteArray &path) { m_pages.insert(path, { 0, {}, {} }); }
+    // Serves each NAME.html of the folder as /NAME; a page set above wins.
+    void serveFolder(const QString &folder) { m_folder = folder; }
 
     // Paths in the order they were asked for, query included.
     QList<QByteArray> requests() const { return m_requests; }
@@ -44,11 +46,11 @@ private:
         int status;
         QByteArray body;
         QByteArray location;
-        bool silent;
     };
     void serve(QTcpSocket *socket);
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
+    QString m_folder;
     QList<QByteArray> m_requests;
 };
