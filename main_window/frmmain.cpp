@@ -454,6 +454,10 @@ void frmMain::fitOnceFramed()
 
 void frmMain::keepOnScreen()
 {
+    // The window manager places a maximized window; a resize would take it
+    // out of that state.
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return;
     const QRect frame = frameGeometry();
     const QSize margins = frame.size() - geometry().size();
     const QRect fitted = fittedInto(frame, screen()->availableGeometry());
