@@ -31,7 +31,8 @@ void TestHttpServer::serve(QTcpSocket *socket)
     m_requests.append(path);
     Page page = m_pages.value(path, { 404, "not found", {} });
     QFile file(m_folder + QString::fromLatin1(path) + QStringLiteral(".html"));
-    if (!m_pages.contains(path) && !m_folder.isEmpty() && file.open(QIODevice::ReadOnly))
+    if (!m_pages.contains(path) && !m_folder.isEmpty() && !path.contains("..")
+        && file.open(QIODevice::ReadOnly))
         page = { 200, file.readAll(), {} };
     if (page.status == 0) // silent
         return;
