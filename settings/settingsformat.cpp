@@ -261,6 +261,24 @@ void applySettingsFile(const QByteArray &bytes, SettingsTarget &target)
     });
 }
 
+void SettingsStateTarget::setLink(Link which, const QString &value)
+{
+    QString *links[] = { &state.badgeLink, &state.linkStart, &state.linkClose };
+    *links[int(which)] = value;
+}
+
+void SettingsStateTarget::setOuterHeight(double twips)
+{
+    state.height = float(twips);
+    state.hasSize = true;
+}
+
+void SettingsStateTarget::setOuterWidth(double twips)
+{
+    state.width = float(twips);
+    state.hasSize = true;
+}
+
 QByteArray formatSettings(const SettingsState &state)
 {
     QString text;

@@ -45,6 +45,21 @@ struct SettingsState {
     bool awayWhenIdle = false;
 };
 
+// The state the lines leave on a window that starts with every toggle off:
+// what a save would write back. A size read means a window in the normal state.
+class SettingsStateTarget : public SettingsTarget {
+public:
+    SettingsState state;
+
+    void setLink(Link which, const QString &value) override;
+    void toggleAlwaysOnTop() override { state.alwaysOnTop = !state.alwaysOnTop; }
+    void toggleShowInTaskbar() override { state.showInTaskbar = !state.showInTaskbar; }
+    void setStartWithWindowsChecked(bool checked) override { state.startWithWindows = checked; }
+    void setOuterHeight(double twips) override;
+    void setOuterWidth(double twips) override;
+    void setAwayWhenIdle(bool on) override { state.awayWhenIdle = on; }
+};
+
 // Applies one line: the first tag of the fixed order found anywhere in the
 // line decides it, and every occurrence of that tag is cut out of the value.
 void applySettingLine(const QString &line, SettingsTarget &target);

@@ -18,33 +18,11 @@ void check(bool condition, const char *what)
     }
 }
 
-// The window as far as a save sees it: the state the read lines leave.
-class StateTarget : public SettingsTarget {
-public:
-    SettingsState state;
-    void setLink(Link which, const QString &value) override
-    {
-        QString *links[] = { &state.badgeLink, &state.linkStart, &state.linkClose };
-        *links[int(which)] = value;
-    }
-    void toggleAlwaysOnTop() override { state.alwaysOnTop = !state.alwaysOnTop; }
-    void toggleShowInTaskbar() override { state.showInTaskbar = !state.showInTaskbar; }
-    void setStartWithWindowsChecked(bool checked) override { state.startWithWindows = checked; }
-    void setOuterHeight(double twips) override { state.height = float(twips); }
-    void setOuterWidth(double twips) override { state.width = float(twips); }
-    // A size read means a window in the normal state.
-    SettingsState result()
-    {
-        state.hasSize = state.height != 0 || state.width != 0;
-        return state;
-    }
-};
-
 SettingsState read(const QByteArray &bytes)
 {
-    StateTarget target;
+    SettingsStateTarget target;
     applySettingsFile(bytes, target);
-    return target.result();
+    return target.state;
 }
 
 QList<QByteArray> lines(const SettingsState &state)
@@ -60,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes =
             QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     const SettingsState first = read(bytes);
-    StateTarget whole;
+    SettingsStateTarget whole;
     applySettingsText(decodeSettings(bytes), whole);
-    check(lines(whole.result()) == lines(first),
+    check(lines(whole.state) == lines(first),
           "a line at a time reads otherwise than the whole text");
 
     // Saved and read: the links without CR and LF, the toggles as they were.
