@@ -385,9 +385,12 @@ void frmMain::changeEvent(QEvent *event)
         QMetaObject::invokeMethod(this, &frmMain::hideIfMinimized, Qt::QueuedConnection);
     } else if (m_restoring) {
         // The manager still iconifies the window it is asked to show (it
-        // heard of its old minimized state late): ask once more.
+        // heard of its old minimized state late): ask once more, for the
+        // state asked for then.
         m_restoring = false;
-        QMetaObject::invokeMethod(this, &QWidget::showNormal, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+                this, [this, state = m_restoringTo] { setWindowState(state); show(); },
+                Qt::QueuedConnection);
     }
 }
 
@@ -520,6 +523,7 @@ void frmMain::restoreWindow(Qt::WindowState state)
 {
     qCDebug(lcWindow) << "restored to" << state;
     m_restoring = true;
+    m_restoringTo = state;
     setWindowState(state);
     show();
     bringToFront();
@@ -780,9 +784,11 @@ void frmMain::showEvent(QShowEvent *event)
 {
     watchNativeWindow();
     QMainWindow::showEvent(event);
-    // Its frame is still to come; once it is known the window is fitted again.
+    // Its frame is still to come; once it is known the window is fitted again,
+    // unless it was shown maximized: while the window manager maximizes it,
+    // the state may read normal for a moment.
     keepOnScreen();
-    m_fitPending = true;
+    m_fitPending = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
     if (m_wantedOuterWidth || m_wantedOuterHeight) {
         QTimer::singleShot(kFrameWaitMs, this, [this] {
             // No window manager framed the window: its inside is its outside.

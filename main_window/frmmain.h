@@ -140,6 +140,7 @@ private:
     bool m_hintsPending = false;
     bool m_startRequested = false; // the start-up request went out before the window
     bool m_restoring = false; // shown again, not yet on screen
+    Qt::WindowState m_restoringTo = Qt::WindowNoState; // and in which state
     bool m_fitPending = false; // shown, its frame not yet known
     RateLimit m_chatCloseReload;
 
