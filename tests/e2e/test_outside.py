@@ -13,6 +13,10 @@ import dbus, dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
+# The fakes answer on a thread of their own: dbus-python must know of threads
+# before the second one starts.
+dbus.mainloop.glib.threads_init()
+
 EXE, BUS_CONFIG = sys.argv[1:3]
 ITEM, MENU, PROPS = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu", "org.freedesktop.DBus.Properties"
 OWN_TIP = "Talvorin Tool for GoogleTalk. Click to show or right click for menu"
@@ -87,13 +91,21 @@ def window():
     return (run("xdotool", "search", "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$").split() or [""])[0]
 
 
+# The fakes answer on a thread of their own while this one waits for the program.
+# That thread owns their connections: all else that touches them runs there too.
+def on_loop(work):
+    done, result = threading.Event(), []
+    GLib.idle_add(lambda: result.append(work()) or done.set())
+    assert done.wait(30), "the fakes' thread did not get to it"
+    return result[0]
+
+
 # A dbus-daemon of the test's own: its address, and a connection for the fakes on it.
 def private_bus():
     daemons.append(subprocess.Popen(["dbus-daemon", "--config-file=" + BUS_CONFIG, "--print-address", "--nofork"],
                                     stdout=subprocess.PIPE, text=True))
     address = daemons[-1].stdout.readline().strip()
-    # The fakes answer on a thread of their own while this one waits for the program.
-    return address, dbus.bus.BusConnection(address, mainloop=DBusGMainLoop())
+    return address, on_loop(lambda: dbus.bus.BusConnection(address, mainloop=DBusGMainLoop()))
 
 
 def start(session, where=None):
@@ -112,10 +124,13 @@ def sent(*links):
 # The tray through D-Bus; killed at the end, as in a crash.
 def run_a():
     session, fakes = private_bus()
-    fakes.request_name("org.kde.StatusNotifierWatcher")
-    fakes.request_name("org.kde.StatusNotifierHost-%d" % os.getpid())
-    Watcher(fakes, "/StatusNotifierWatcher")
-    saver = ScreenSaver(fakes, "/org/freedesktop/ScreenSaver")
+
+    def serve():
+        fakes.request_name("org.kde.StatusNotifierWatcher")
+        fakes.request_name("org.kde.StatusNotifierHost-%d" % os.getpid())
+        Watcher(fakes, "/StatusNotifierWatcher")
+        return ScreenSaver(fakes, "/org/freedesktop/ScreenSaver")
+    saver = on_loop(serve)
     program = start(session)
     wait_until(lambda: Watcher.items, "the item registers")
     beside = tempfile.mkdtemp(dir=folder)  # a copy of its own, with no settings file yet
@@ -141,9 +156,9 @@ def run_a():
     item.Activate(0, 0, dbus_interface=ITEM)
     wait_until(window, "Activate shows the window")
     wait_until(lambda: get("ToolTip")[2] == OWN_TIP and get("IconPixmap") == own_icon, "the count cleared")
-    saver.ActiveChanged(True)  # with "Away when idle" on, as the file has it
+    on_loop(lambda: saver.ActiveChanged(True))  # with "Away when idle" on, as the file has it
     wait_until(lambda: sent("/on", "/off")() and "shows you as away" in get("ToolTip")[2], "locked: exit link, away")
-    saver.ActiveChanged(False)
+    on_loop(lambda: saver.ActiveChanged(False))
     wait_until(lambda: sent("/on", "/off", "/on")() and get("ToolTip")[2] == OWN_TIP, "unlocked: the start link")
     program.kill()
     program.wait()  # gone for good: a lock of a process still there is no stale one
@@ -160,11 +175,11 @@ def run_b():
     state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
     wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
     wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
-    logind.PrepareForSleep(True)
+    on_loop(lambda: logind.PrepareForSleep(True))
     # Nothing is written to the pipe: readable is its end of file.
     assert select.select(Logind.inhibitors[-1:], [], [], 30)[0], "the sleep was never let go"
     assert sent("/on", "/off")(), "the sleep was let go before the exit link reached the site"
-    logind.PrepareForSleep(False)
+    on_loop(lambda: logind.PrepareForSleep(False))
     wait_until(lambda: sent("/on", "/off", "/on")() and len(Logind.inhibitors) == taken + 2,
                "woken, the start link and a new sleep delay")
 
@@ -193,6 +208,8 @@ def run_b():
 
 
 folder, daemons, programs = tempfile.mkdtemp(prefix="talvorin-outside-"), [], []
+loop = GLib.MainLoop()
+fakes_thread = threading.Thread(target=loop.run, daemon=True)
 try:
     site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory=folder))
     threading.Thread(target=site.serve_forever, daemon=True).start()
@@ -203,14 +220,21 @@ try:
                        ("talvorin.ini", LINKS + "[ontop]=True\r\n[startwin]=True\r\n[away]=True\r\n")):
         Path(folder, name).write_text(text, newline="")
     shutil.copy2(EXE, folder)
+    fakes_thread.start()
     system, logind_bus = private_bus()
-    logind_bus.request_name("org.freedesktop.login1")
-    logind = Logind(logind_bus, "/org/freedesktop/login1")
-    threading.Thread(target=GLib.MainLoop().run, daemon=True).start()
+    on_loop(lambda: logind_bus.request_name("org.freedesktop.login1"))
+    logind = on_loop(lambda: Logind(logind_bus, "/org/freedesktop/login1"))
     run_a()
     run_b()
 finally:
-    for process in programs + daemons:
+    for process in programs:
         process.kill()
         process.wait()
+    # The fakes' loop ends before their buses go.
+    loop.quit()
+    if fakes_thread.is_alive():
+        fakes_thread.join(5)
+    for daemon in daemons:
+        daemon.kill()
+        daemon.wait()
     shutil.rmtree(folder, ignore_errors=True)
