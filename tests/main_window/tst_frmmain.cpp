@@ -13,7 +13,6 @@
 #include <QSystemTrayIcon>
 #include <QWebEngineView>
 
-#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -24,11 +23,11 @@ const QColor kChat(0x2a, 0x7a, 0xb0);
 // The shown widget of one of Qt's own tray classes; none when none is.
 QWidget *shownWidgetOf(const char *className)
 {
-    const QWidgetList all = QApplication::allWidgets();
-    const auto shown = [className](QWidget *widget) {
-        return widget->inherits(className) && widget->isVisible();
-    };
-    return all.value(int(std::find_if(all.begin(), all.end(), shown) - all.begin()));
+    for (QWidget *widget : QApplication::allWidgets()) {
+        if (widget->inherits(className) && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
 }
 
 // The icon as the notification area shows it, taken from the screen.
