@@ -18,6 +18,9 @@ class QWidget;
 class ChatAttention : public QObject {
     Q_OBJECT
 public:
+    // A hidden chat's new messages go beside the tray icon at most this often.
+    static constexpr int kTrayMessageGapMs = 10000;
+
     // The tray messages' pace: at most one every trayMessageGapMs.
     ChatAttention(QWidget *window, int trayMessageGapMs, QObject *parent = nullptr);
 

@@ -24,11 +24,17 @@ xcb_atom_t atom(xcb_connection_t *connection, const char *name)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-bool isMapped(xcb_connection_t *connection, xcb_window_t window)
+// Whether the window manager holds the window, shown or iconified (its
+// WM_STATE is Normal or Iconic). The map state would not do: the manager
+// unmaps a window it iconifies, and may have done so an instant ago.
+bool isManaged(xcb_connection_t *connection, xcb_window_t window)
 {
-    const Reply<xcb_get_window_attributes_reply_t> reply(xcb_get_window_attributes_reply(
-            connection, xcb_get_window_attributes(connection, window), nullptr));
-    return reply && reply->map_state != XCB_MAP_STATE_UNMAPPED;
+    const xcb_atom_t wmState = atom(connection, "WM_STATE");
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            connection, xcb_get_property(connection, false, window, wmState, wmState, 0, 1),
+            nullptr));
+    return reply && reply->format == 32 && reply->value_len >= 1
+            && *static_cast<const uint32_t *>(xcb_get_property_value(reply.get())) != 0;
 }
 
 // Adds or removes up to two _NET_WM_STATE atoms of the window.
@@ -43,8 +49,8 @@ void setNetWmState(QWidget *widget, bool on, const char *first, const char *seco
     const xcb_atom_t one = atom(connection, first);
     const xcb_atom_t two = second ? atom(connection, second) : xcb_atom_t(XCB_ATOM_NONE);
 
-    if (isMapped(connection, window)) {
-        // A shown window's state belongs to the window manager: ask it.
+    if (isManaged(connection, window)) {
+        // A managed window's state belongs to the window manager: ask it.
         xcb_client_message_event_t event = {};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;

@@ -1,18 +1,14 @@
 #include "main_window/frmmain.h"
 
+#include "common/programmessage.h"
+#include "common/twips.h"
 #include "desktop/autostart.h"
 #include "desktop/chatattention.h"
 #include "desktop/trayicon.h"
-#include "desktop/windowhints.h"
-#include "main_window/badgepage.h"
-#include "main_window/badgerules.h"
-#include "main_window/chatpage.h"
-#include "main_window/loginwindow.h"
-#include "main_window/programmessage.h"
-#include "main_window/screenfit.h"
+#include "desktop/windowkeeper.h"
+#include "main_window/chatscreen.h"
+#include "presence/exitrequest.h"
 #include "presence/presence.h"
-#include "presence/statusrequester.h"
-#include "main_window/twips.h"
 #include "settings/frmset.h"
 
 #include <QCloseEvent>
@@ -24,14 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkAccessManager>
-#include <QPointer>
-#include <QScreen>
-#include <QShowEvent>
-#include <QWebEngineNotification>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
-#include <QWindow>
 
 #include <cmath>
 
@@ -47,15 +36,6 @@ const char kCreateBadgePage[] = "http://www.google.com/talk/service/badge/New";
 const int kClientWidth = 6090;
 const int kClientHeight = 7920;
 const int kChatInset = 60;
-const int kExitTimeoutMs = 10000;
-// A hidden chat's new messages go beside the tray icon at most this often.
-const int kTrayMessageGapMs = 10000;
-// How long to wait for the window manager's frame before a saved outer size
-// is taken as the window's own size.
-const int kFrameWaitMs = 2000;
-// A chat that closes itself brings the badge back at most this often, so a
-// page that closes at once cannot loop.
-const int kChatCloseReloadMs = 60000;
 
 QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checkable = false,
                  bool checked = false)
@@ -67,16 +47,24 @@ QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checka
     return action;
 }
 
-} // namespace
-
-frmMain::frmMain(const SettingsFile &settingsFile, QWidget *parent)
-    : frmMain(settingsFile, nullptr, parent)
+QMenu *addMenu(QMenuBar *bar, const char *name, const char *caption)
 {
+    QMenu *menu = bar->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    return menu;
 }
 
-frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started,
-                 QWidget *parent)
-    : QMainWindow(parent), m_settingsFile(settingsFile), m_chatCloseReload(kChatCloseReloadMs)
+void openOutside(const char *address)
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(address)));
+}
+
+} // namespace
+
+frmMain::frmMain(const SettingsFile &settingsFile) : frmMain(settingsFile, nullptr) { }
+
+frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started)
+    : m_settingsFile(settingsFile), m_keeper(new WindowKeeper(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -85,95 +73,96 @@ frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> sta
     icon.addFile(QStringLiteral(":/icons/talvorin-48.png"));
     setWindowIcon(icon);
 
+    m_startRequested = bool(started);
+    m_presence = started ? started.release()
+                         : new Presence(new QNetworkAccessManager(this), {}, PresenceTimings(), this);
+    m_presence->setParent(this);
+    m_presence->setLinks({ [this] { return LinkStart; }, [this] { return LinkClose; } });
+    m_exit = new ExitRequest(m_presence->network(), this);
+    connect(m_exit, &ExitRequest::finished, this, &frmMain::unloadForGood);
+
     createMenus();
     createControls();
-
-    if (started) {
-        m_startRequested = true;
-        m_presence = started.release();
-        m_presence->setParent(this);
-        m_network = m_presence->network();
-    } else {
-        m_network = new QNetworkAccessManager(this);
-        m_presence = new Presence(m_network, {}, PresenceTimings(), this);
-    }
-    m_presence->setLinks({ [this] { return LinkStart; }, [this] { return LinkClose; } });
-    webClose = new StatusRequester(m_network, QStringLiteral("webClose"), this);
-    // Any end of the exit request, an error included, ends the program; so
-    // does the deadline, for a status page that never answers.
-    connect(webClose, &StatusRequester::completed, this, &frmMain::unloadForGood);
-    m_exitDeadline.setSingleShot(true);
-    m_exitDeadline.setInterval(kExitTimeoutMs);
-    connect(&m_exitDeadline, &QTimer::timeout, this, [this] {
-        qCDebug(lcWindow) << "exit status page did not answer in time";
-        unloadForGood();
-    });
-
     resize(twipsToPixels(kClientWidth, logicalDpiX()),
            twipsToPixels(kClientHeight, logicalDpiY()) + menuBar()->sizeHint().height());
 }
 
 frmMain::~frmMain()
 {
-    // The pages must go before the profile they live in.
-    delete webChat;
-    delete m_badgePage;
-    delete WebBrowser1;
-    qDeleteAll(findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
+    // The pages go before the rest of the window, while their profile lives.
+    delete m_chat;
 }
 
 void frmMain::createMenus()
 {
-    mnuFile = menuBar()->addMenu(QStringLiteral("File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnureload = addItem(mnuFile, "mnureload", "Reload");
-    mnuSetings = addItem(mnuFile, "mnuSetings", "Settings");
+    QMenu *mnuFile = addMenu(menuBar(), "mnuFile", "File");
+    QAction *mnureload = addItem(mnuFile, "mnureload", "Reload");
+    QAction *mnuSetings = addItem(mnuFile, "mnuSetings", "Settings");
     mnuStart = addItem(mnuFile, "mnuStart", "Start with Windows", true);
     mnuShow = addItem(mnuFile, "mnuShow", "Show in taskbar", true);
     mnutop = addItem(mnuFile, "mnutop", "Always on top", true);
-    mnubadge = addItem(mnuFile, "mnubadge", "Create badge");
-    mnuExit = addItem(mnuFile, "mnuExit", "Exit");
+    QAction *mnubadge = addItem(mnuFile, "mnubadge", "Create badge");
+    QAction *mnuExit = addItem(mnuFile, "mnuExit", "Exit");
 
-    mnustatus = menuBar()->addMenu(QStringLiteral("Status"));
-    mnustatus->setObjectName(QStringLiteral("mnustatus"));
+    mnustatus = addMenu(menuBar(), "mnustatus", "Status");
     mnuonline = addItem(mnustatus, "mnuonline", "Online", true, true);
     mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", true);
     mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
 
-    mnuabout = menuBar()->addAction(QStringLiteral("About"));
+    QAction *mnuabout = menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
 
     // The tray icon's pop-up; it never stands on the menu bar.
     mnutray = new QMenu(QStringLiteral("tray"), this);
     mnutray->setObjectName(QStringLiteral("mnutray"));
-    mnuRestore = addItem(mnutray, "mnuRestore", "Restore");
-    mnuMaximize = addItem(mnutray, "mnuMaximize", "Maizimize");
-    mnuMinimize = addItem(mnutray, "mnuMinimize", "Minimize");
+    QAction *mnuRestore = addItem(mnutray, "mnuRestore", "Restore");
+    QAction *mnuMaximize = addItem(mnutray, "mnuMaximize", "Maizimize");
+    QAction *mnuMinimize = addItem(mnutray, "mnuMinimize", "Minimize");
     mnuTrayTop = addItem(mnutray, "mnuTrayTop", "Always on top", true);
     mnuTrayStart = addItem(mnutray, "mnuTrayStart", "Start with windows", true);
     mnutraytask = addItem(mnutray, "mnutraytask", "Show in taskbar", true);
-    mnutrayexit = addItem(mnutray, "mnutrayexit", "Exit");
+    QAction *mnutrayexit = addItem(mnutray, "mnutrayexit", "Exit");
 
     connect(mnureload, &QAction::triggered, this, &frmMain::mnureload_Click);
     connect(mnuSetings, &QAction::triggered, this, &frmMain::mnuSetings_Click);
-    connect(mnuStart, &QAction::triggered, this, &frmMain::onStartToggled);
-    connect(mnuShow, &QAction::triggered, this, &frmMain::onShowInTaskbarToggled);
-    connect(mnutop, &QAction::triggered, this, &frmMain::onTopToggled);
-    connect(mnubadge, &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kCreateBadgePage))); });
+    connect(mnubadge, &QAction::triggered, this, [] { openOutside(kCreateBadgePage); });
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
-    connect(mnuonline, &QAction::triggered, this, &frmMain::onOnlineTriggered);
-    connect(mnuoffline, &QAction::triggered, this, &frmMain::onOfflineTriggered);
+    connect(mnuabout, &QAction::triggered, this, [] { openOutside(kMakerHomePage); });
+    // QAction has flipped the check mark already when these run.
+    connect(mnuStart, &QAction::triggered, this, &frmMain::onStartToggled);
+    connect(mnuShow, &QAction::triggered, this, [this](bool checked) {
+        m_keeper->setShowInTaskbar(checked);
+        // The toggle shows the window, even from the notification area, and
+        // leaves its state as it is.
+        if (!isVisible())
+            show();
+        mnutraytask->setChecked(checked);
+        writeSettings();
+    });
+    connect(mnutop, &QAction::triggered, this, [this](bool checked) {
+        m_keeper->setAlwaysOnTop(checked);
+        mnuTrayTop->setChecked(checked);
+        writeSettings();
+    });
+    // Neither status item looks at its check mark: each click sends and flips both.
+    connect(mnuonline, &QAction::triggered, this, [this](bool checked) {
+        m_presence->onlineClicked(checked);
+        mnuoffline->setChecked(!checked);
+    });
+    connect(mnuoffline, &QAction::triggered, this, [this](bool checked) {
+        // Going offline uses webStart: only the exit request ends the program.
+        m_presence->offlineClicked(!checked);
+        mnuonline->setChecked(!checked);
+    });
     connect(mnuaway, &QAction::toggled, this, [this](bool on) {
         m_presence->setAwayWhenIdle(on);
         writeSettings();
     });
-    connect(mnuabout, &QAction::triggered, this,
-            [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerHomePage))); });
 
-    connect(mnuRestore, &QAction::triggered, this, [this] { restoreWindow(Qt::WindowNoState); });
-    connect(mnuMaximize, &QAction::triggered, this, [this] { restoreWindow(Qt::WindowMaximized); });
-    connect(mnuMinimize, &QAction::triggered, this, &frmMain::hideInTray);
+    connect(mnuRestore, &QAction::triggered, this, &frmMain::bringBack);
+    connect(mnuMaximize, &QAction::triggered, this,
+            [this] { m_keeper->restore(Qt::WindowMaximized); });
+    connect(mnuMinimize, &QAction::triggered, m_keeper, &WindowKeeper::hideInTray);
     // The twins only run the main items' actions, which set both check marks.
     connect(mnuTrayTop, &QAction::triggered, mnutop, &QAction::trigger);
     connect(mnuTrayStart, &QAction::triggered, mnuStart, &QAction::trigger);
@@ -186,9 +175,7 @@ void frmMain::createControls()
     m_client = new QWidget(this);
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
-
-    webChat = new QWebEngineView(m_client);
-    webChat->setObjectName(QStringLiteral("webChat"));
+    m_chat = new ChatScreen(this, m_client, [this] { return BadgeLink; });
 
     // Shown while no badge link is configured.
     const double dpiX = logicalDpiX();
@@ -201,123 +188,124 @@ void frmMain::createControls()
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::StyledPanel);
     place(Frame1, 900, 1890, 4005, 3435);
-    Label1 = new QLabel(Frame1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    place(Label1, 90, 240, 6225, 795);
-    Label2 = new QLabel(Frame1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    place(Label2, 30, 870, 6135, 795);
-    Label3 = new QLabel(Frame1);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    place(Label3, 60, 2190, 5985, 975);
     // What a new owner needs to know before the first chat can come.
-    Label1->setText(QStringLiteral("No badge link is set yet."));
-    Label2->setText(QStringLiteral("Choose File > Settings and paste the link of your chat "
-                                   "badge."));
-    Label3->setText(QStringLiteral("Once the link is set, your chat opens here."));
-    for (QLabel *label : { Label1, Label2, Label3 }) {
+    const struct {
+        const char *name;
+        int left, top, width, height;
+        const char *text;
+    } labels[] = {
+        { "Label1", 90, 240, 6225, 795, "No badge link is set yet." },
+        { "Label2", 30, 870, 6135, 795,
+          "Choose File > Settings and paste the link of your chat badge." },
+        { "Label3", 60, 2190, 5985, 975, "Once the link is set, your chat opens here." },
+    };
+    for (const auto &line : labels) {
+        auto *label = new QLabel(QString::fromLatin1(line.text), Frame1);
+        label->setObjectName(QString::fromLatin1(line.name));
+        place(label, line.left, line.top, line.width, line.height);
         label->setWordWrap(true);
         // Inside the panel, whatever the designed width.
         label->setFixedWidth(qMin(label->width(), Frame1->width() - 2 * label->x()));
     }
 }
 
-void frmMain::createBrowsers()
+void frmMain::load()
 {
-    // One profile of the program's own, kept in the user's data directory, so
-    // a login to the badge service survives restarts.
-    m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
-    // A window of its own that is never shown: unseen, out of the tab order
-    // and of the main window's accessible children, on every platform.
-    WebBrowser1 = new QWebEngineView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setWindowFlag(Qt::Window);
-    WebBrowser1->setFocusPolicy(Qt::NoFocus);
-    replaceBadgePage();
-    m_attention = new ChatAttention(this, kTrayMessageGapMs, this);
-    m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
-        qCDebug(lcWindow) << "web notification" << note->title() << note->message();
-        m_attention->notificationArrived(note->title(), note->message());
-        note->show();
+    // A replayed toggle would save a half-read state; the next change or the
+    // exit writes the whole one.
+    m_applyingSettings = true;
+    applySettingsFile(m_settingsFile.read(), *this);
+    m_applyingSettings = false;
+    // The owner's site hears of the start before the browser engine starts up.
+    if (!m_startRequested)
+        m_presence->start();
+
+    m_attention = new ChatAttention(this, ChatAttention::kTrayMessageGapMs, this);
+    connect(m_chat, &ChatScreen::chatPageInstalled, m_attention, &ChatAttention::watch);
+    connect(m_chat, &ChatScreen::notificationArrived, m_attention,
+            &ChatAttention::notificationArrived);
+    connect(m_chat, &ChatScreen::chatLoaded, this, &frmMain::Form_Resize);
+    m_chat->start();
+
+    m_tray = new TrayIcon(windowIcon(), mnutray, this);
+    connect(m_tray, &TrayIcon::restoreRequested, this, &frmMain::bringBack);
+    connect(m_tray, &TrayIcon::doubleClicked, this, [this] {
+        showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
     });
-    installChatPage();
-}
+    connect(m_attention, &ChatAttention::unreadChanged, m_tray, &TrayIcon::showUnread);
+    connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
+    connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
+    m_tray->show();
 
-void frmMain::replaceBadgePage()
-{
-    BadgePage *previous = m_badgePage;
-    m_badgePage = new BadgePage(
-            m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
-            [this] { return installChatPage(); }, previous ? previous->badgeHtml() : QString(),
-            this);
-    connect(m_badgePage, &BadgePage::loggedOutWindowOpened, this, &frmMain::showLoginMessage);
-    WebBrowser1->setPage(m_badgePage);
-    if (previous)
-        previous->deleteLater();
-}
-
-bool frmMain::allowsNavigation(const QUrl &url) const
-{
-    return isNavigationAllowed(url, QUrl::fromUserInput(BadgeLink));
-}
-
-QWebEnginePage *frmMain::installChatPage()
-{
-    auto *page = new ChatPage(
-            m_profile, [this](const QUrl &url) { return allowsNavigation(url); }, webChat);
-    webChat->setPage(page);
-    // Later: the engine may still be inside a call of the page it replaces.
-    if (m_chatPage)
-        m_chatPage->deleteLater();
-    m_chatPage = page;
-    connect(page, &QWebEnginePage::loadFinished, this, &frmMain::onChatLoaded);
-    // The chat's renderer gone: the badge opens the chat anew, once.
-    connect(page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
-                if (status != QWebEnginePage::NormalTerminationStatus)
-                    m_badgePage->recoverOnce();
-            });
-    connect(page, &QWebEnginePage::windowCloseRequested, this, &frmMain::onChatClosed,
-            Qt::QueuedConnection);
-    // A chat shows a new message in its title; the owner must not miss it
-    // while away from the window.
-    m_attention->watch(page);
-    return page;
-}
-
-void frmMain::onChatLoaded()
-{
-    if (webChat->width() < twipsToPixels(kNarrowestChatTwips, logicalDpiX())
-        && !BadgeLink.isEmpty())
-        m_badgePage->loadBadge(QUrl::fromUserInput(BadgeLink));
+    Frame1->setVisible(BadgeLink.isEmpty());
+    if (BadgeLink.isEmpty())
+        return;
+    m_chat->loadBadge();
     Form_Resize();
 }
 
-void frmMain::onChatClosed()
+void frmMain::closeEvent(QCloseEvent *event)
 {
-    installChatPage();
-    if (m_chatCloseReload.take())
-        mnureload_Click();
-    else
-        qCDebug(lcWindow) << "chat closed itself again within a minute; the badge waits";
+    if (ExitRequested || m_sessionEnding) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    m_keeper->hideInTray();
 }
 
-void frmMain::contacteaza()
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    m_badgePage->clickFirstAnchor();
+    if (watched == m_client && event->type() == QEvent::Resize)
+        placeChat();
+    return QMainWindow::eventFilter(watched, event);
 }
 
-// The message comes first and the login window after it, so the owner's
-// typing goes to the login page, not to the message box.
-void frmMain::showLoginMessage(LoginWindow *window)
+void frmMain::Form_Resize()
 {
-    QPointer<LoginWindow> login(window);
-    showProgramMessage(this,
-                       QStringLiteral("Login into your account and click RELOAD in the appliction!"),
-                       [login] {
-                           if (login)
-                               login->present();
-                       });
+    m_keeper->showUnlessMinimized();
+    placeChat();
+}
+
+// webChat fills the window, a little in from each side.
+void frmMain::placeChat()
+{
+    const int insetX = twipsToPixels(kChatInset, logicalDpiX());
+    const int insetY = twipsToPixels(kChatInset, logicalDpiY());
+    chatView()->setGeometry(m_client->rect().adjusted(insetX, insetY, -insetX, -insetY));
+}
+
+void frmMain::mnuExit_Click()
+{
+    m_presence->exiting();
+    m_exit->send(LinkClose);
+}
+
+void frmMain::sessionEnding()
+{
+    m_sessionEnding = true;
+    mnuExit_Click();
+}
+
+void frmMain::unloadForGood()
+{
+    if (m_unloaded)
+        return;
+    ExitRequested = true;
+    m_unloaded = true;
+    m_chat->stop();
+    if (m_tray)
+        m_tray->remove();
+    writeSettings();
+    emit unloaded();
+    close();
+}
+
+void frmMain::mnureload_Click()
+{
+    Frame1->setVisible(BadgeLink.isEmpty());
+    if (!BadgeLink.isEmpty())
+        m_chat->reload();
 }
 
 void frmMain::mnuSetings_Click()
@@ -334,267 +322,14 @@ void frmMain::mnuSetings_Click()
     dialog.exec();
 }
 
-void frmMain::load()
+void frmMain::contacteaza()
 {
-    readSettings();
-    // The owner's site hears of the start before the browser engine starts up.
-    if (!m_startRequested)
-        m_presence->start();
-    createBrowsers();
-    webChat->stop();
-
-    m_tray = new TrayIcon(windowIcon(), mnutray, this);
-    connect(m_tray, &TrayIcon::restoreRequested, this, &frmMain::bringBack);
-    connect(m_tray, &TrayIcon::doubleClicked, this, [this] {
-        showProgramMessage(this, QStringLiteral("Dbl Click in the systray needs event"));
-    });
-    connect(m_attention, &ChatAttention::unreadChanged, m_tray, &TrayIcon::showUnread);
-    connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
-    m_tray->show();
-    connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
-
-    if (BadgeLink.isEmpty()) {
-        Frame1->show();
-        return;
-    }
-    Frame1->hide();
-    m_badgePage->loadBadge(QUrl::fromUserInput(BadgeLink));
-    Form_Resize();
-}
-
-void frmMain::closeEvent(QCloseEvent *event)
-{
-    if (ExitRequested || m_sessionEnding) {
-        event->accept();
-        return;
-    }
-    event->ignore();
-    hideInTray();
-}
-
-void frmMain::changeEvent(QEvent *event)
-{
-    QMainWindow::changeEvent(event);
-    // Minimized lives only in the notification area. Only a window on screen
-    // is minimized by the user: a window being shown again can still hear of
-    // its old iconic state. Queued: showMinimized() makes the window visible
-    // after announcing the new state.
-    if (event->type() != QEvent::WindowStateChange || !isMinimized() || !TrayIcon::isAvailable())
-        return;
-    if (windowHandle() && windowHandle()->isExposed()) {
-        QMetaObject::invokeMethod(this, &frmMain::hideIfMinimized, Qt::QueuedConnection);
-    } else if (m_restoring) {
-        // The manager still iconifies the window it is asked to show (it
-        // heard of its old minimized state late): ask once more, for the
-        // state asked for then.
-        m_restoring = false;
-        QMetaObject::invokeMethod(
-                this, [this, state = m_restoringTo] { setWindowState(state); show(); },
-                Qt::QueuedConnection);
-    }
-}
-
-// The toggles' states live on the native window, which the desktop clears
-// when the window is hidden and which Qt replaces now and then (the browser
-// view's first showing gives the window a new one). So they are set on every
-// new native window and every showing, before the window is mapped for the
-// window manager to read, and once more when it is on screen, in case the
-// manager was still clearing the state of the window's last hiding.
-void frmMain::watchNativeWindow()
-{
-    applyWindowHints();
-    if (QWindow *window = windowHandle()) {
-        window->removeEventFilter(this);
-        window->installEventFilter(this);
-    }
-    m_hintsPending = true;
-}
-
-bool frmMain::event(QEvent *event)
-{
-    if (event->type() == QEvent::WinIdChange && internalWinId())
-        watchNativeWindow();
-    return QMainWindow::event(event);
-}
-
-void frmMain::applyWindowHints()
-{
-    qCDebug(lcWindow) << "window hints: on top" << mnutop->isChecked() << "in taskbar"
-                      << mnuShow->isChecked();
-    setTopMost(this, mnutop->isChecked());
-    setShowsInTaskbar(this, mnuShow->isChecked());
-}
-
-void frmMain::hideIfMinimized()
-{
-    if (!isMinimized())
-        return;
-    qCDebug(lcWindow) << "minimized: hidden in the notification area";
-    hide();
-}
-
-void frmMain::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    applyWantedOuterSize();
-    fitOnceFramed();
-}
-
-void frmMain::moveEvent(QMoveEvent *event)
-{
-    QMainWindow::moveEvent(event);
-    applyWantedOuterSize();
-    fitOnceFramed();
-}
-
-void frmMain::fitOnceFramed()
-{
-    if (!m_fitPending || frameGeometry().size() == geometry().size())
-        return;
-    m_fitPending = false;
-    keepOnScreen();
-}
-
-void frmMain::keepOnScreen()
-{
-    // The window manager places a maximized window; a resize would take it
-    // out of that state.
-    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        return;
-    const QRect frame = frameGeometry();
-    const QSize margins = frame.size() - geometry().size();
-    const QRect fitted = fittedInto(frame, screen()->availableGeometry());
-    if (fitted == frame)
-        return;
-    qCDebug(lcWindow) << "kept on screen:" << frame << "->" << fitted;
-    resize(fitted.size() - margins);
-    move(fitted.topLeft());
-}
-
-bool frmMain::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_client && event->type() == QEvent::Resize)
-        placeChat();
-    if (watched == windowHandle() && event->type() == QEvent::Expose && m_hintsPending
-        && windowHandle()->isExposed()) {
-        m_hintsPending = false;
-        m_restoring = false;
-        applyWindowHints();
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void frmMain::Form_Resize()
-{
-    if (isMinimized()) {
-        if (TrayIcon::isAvailable())
-            hide();
-        return;
-    }
-    if (!isVisible())
-        show();
-    placeChat();
-}
-
-void frmMain::placeChat()
-{
-    const int insetX = twipsToPixels(kChatInset, logicalDpiX());
-    const int insetY = twipsToPixels(kChatInset, logicalDpiY());
-    const QRect area = m_client->rect();
-    webChat->setGeometry(insetX, insetY, qMax(0, area.width() - 2 * insetX),
-                         qMax(0, area.height() - 2 * insetY));
-}
-
-void frmMain::hideInTray()
-{
-    if (!TrayIcon::isAvailable()) {
-        // Without a notification area a hidden window would be lost for good:
-        // it stays minimized, with a taskbar button to come back by.
-        setShowsInTaskbar(this, true);
-        showMinimized();
-        return;
-    }
-    m_restoring = false; // a restore still on its way is overtaken
-    hide();
-    setWindowState(Qt::WindowMinimized);
-}
-
-void frmMain::restoreWindow(Qt::WindowState state)
-{
-    qCDebug(lcWindow) << "restored to" << state;
-    m_restoring = true;
-    m_restoringTo = state;
-    setWindowState(state);
-    show();
-    bringToFront();
-}
-
-void frmMain::bringToFront()
-{
-    // With always on top on, the window is above the others already.
-    if (mnutop->isChecked())
-        return;
-    raise();
-    activateWindow();
-}
-
-void frmMain::mnuExit_Click()
-{
-    m_presence->exiting();
-    if (LinkClose.isEmpty()) {
-        unloadForGood();
-        return;
-    }
-    webClose->open(LinkClose);
-    if (!m_exitDeadline.isActive())
-        m_exitDeadline.start();
-}
-
-void frmMain::sessionEnding()
-{
-    m_sessionEnding = true;
-    mnuExit_Click();
-}
-
-void frmMain::unloadForGood()
-{
-    if (m_unloaded)
-        return;
-    ExitRequested = true;
-    m_exitDeadline.stop();
-    Form_Unload();
-    close();
-}
-
-void frmMain::Form_Unload()
-{
-    m_unloaded = true;
-    if (m_badgePage)
-        m_badgePage->triggerAction(QWebEnginePage::Stop);
-    webChat->stop();
-    if (m_tray)
-        m_tray->remove();
-    writeSettings();
-    emit unloaded();
-}
-
-void frmMain::mnureload_Click()
-{
-    if (BadgeLink.isEmpty()) {
-        Frame1->show();
-        return;
-    }
-    Frame1->hide();
-    if (!m_badgePage)
-        return;
-    if (!m_badgePage->isResponsive())
-        replaceBadgePage();
-    m_badgePage->loadBadge(QUrl::fromUserInput(BadgeLink));
+    m_chat->contacteaza();
 }
 
 void frmMain::bringBack()
 {
-    restoreWindow(Qt::WindowNoState);
+    m_keeper->restore(Qt::WindowNoState);
 }
 
 void frmMain::mnutop_Click()
@@ -607,23 +342,19 @@ void frmMain::mnuShow_Click()
     mnuShow->trigger();
 }
 
-// QAction has flipped the check mark already when these run.
-void frmMain::onTopToggled(bool checked)
+BadgePage *frmMain::badgePage() const
 {
-    setTopMost(this, checked);
-    mnuTrayTop->setChecked(checked);
-    writeSettings();
+    return m_chat->badgePage();
 }
 
-void frmMain::onShowInTaskbarToggled(bool checked)
+QWebEngineView *frmMain::chatView() const
 {
-    setShowsInTaskbar(this, checked);
-    // The toggle shows the window, even from the notification area, and
-    // leaves its state as it is.
-    if (!isVisible())
-        show();
-    mnutraytask->setChecked(checked);
-    writeSettings();
+    return m_chat->chatView();
+}
+
+void frmMain::setExitTimeout(int milliseconds)
+{
+    m_exit->setTimeout(milliseconds);
 }
 
 void frmMain::onStartToggled(bool checked)
@@ -642,28 +373,6 @@ void frmMain::onStartToggled(bool checked)
     }
     mnuTrayStart->setChecked(checked);
     writeSettings();
-}
-
-void frmMain::onOnlineTriggered(bool checked)
-{
-    m_presence->onlineClicked(checked);
-    mnuoffline->setChecked(!checked);
-}
-
-void frmMain::onOfflineTriggered(bool checked)
-{
-    // Going offline uses webStart: only the exit request ends the program.
-    m_presence->offlineClicked(!checked);
-    mnuonline->setChecked(!checked);
-}
-
-void frmMain::readSettings()
-{
-    // A replayed toggle would save a half-read state; the next change or the
-    // exit writes the whole one.
-    m_applyingSettings = true;
-    applySettingsFile(m_settingsFile.read(), *this);
-    m_applyingSettings = false;
 }
 
 void frmMain::writeSettings()
@@ -697,37 +406,16 @@ SettingsState frmMain::currentState() const
     state.startWithWindows = mnuStart->isChecked();
     state.awayWhenIdle = mnuaway->isChecked();
     state.hasSize = !isMinimized() && !isMaximized();
-    const QRect frame = frameGeometry();
-    state.width =
-            pixelsToTwips(m_wantedOuterWidth ? m_wantedOuterWidth : frame.width(), logicalDpiX());
-    state.height = pixelsToTwips(m_wantedOuterHeight ? m_wantedOuterHeight : frame.height(),
-                                 logicalDpiY());
+    const QSize outer = m_keeper->outerSize();
+    state.width = pixelsToTwips(outer.width(), logicalDpiX());
+    state.height = pixelsToTwips(outer.height(), logicalDpiY());
     return state;
 }
 
 void frmMain::setLink(Link which, const QString &value)
 {
-    switch (which) {
-    case Link::Badge:
-        BadgeLink = value;
-        break;
-    case Link::Start:
-        LinkStart = value;
-        break;
-    case Link::Close:
-        LinkClose = value;
-        break;
-    }
-}
-
-void frmMain::toggleAlwaysOnTop()
-{
-    mnutop_Click();
-}
-
-void frmMain::toggleShowInTaskbar()
-{
-    mnuShow_Click();
+    QString *links[] = { &BadgeLink, &LinkStart, &LinkClose };
+    *links[int(which)] = value;
 }
 
 void frmMain::setStartWithWindowsChecked(bool checked)
@@ -741,59 +429,17 @@ void frmMain::setAwayWhenIdle(bool on)
     mnuaway->setChecked(on);
 }
 
+// No window can be larger than Qt's largest size: such a line is left out.
 void frmMain::setOuterHeight(double twips)
 {
     const double pixels = twips / twipsPerPixel(logicalDpiY());
-    if (pixels > QWIDGETSIZE_MAX)
-        return; // no window can be that high
-    m_wantedOuterHeight = int(std::nearbyint(pixels));
-    applyWantedOuterSize();
+    if (pixels <= QWIDGETSIZE_MAX)
+        m_keeper->setWantedOuterHeight(int(std::nearbyint(pixels)));
 }
 
 void frmMain::setOuterWidth(double twips)
 {
     const double pixels = twips / twipsPerPixel(logicalDpiX());
-    if (pixels > QWIDGETSIZE_MAX)
-        return;
-    m_wantedOuterWidth = int(std::nearbyint(pixels));
-    applyWantedOuterSize();
-}
-
-// The file keeps the outer size, frame included, but a window is sized by
-// its inside. The frame is known only once the window manager has framed the
-// shown window: until then the inside takes the whole size, and the first
-// move or resize that shows a frame corrects it.
-void frmMain::applyWantedOuterSize()
-{
-    if (!m_wantedOuterWidth && !m_wantedOuterHeight)
-        return;
-    const QSize frame = frameGeometry().size() - geometry().size();
-    const bool framed = !frame.isNull();
-    if (isVisible() && !framed)
-        return;
-    const int width = m_wantedOuterWidth ? m_wantedOuterWidth - frame.width() : this->width();
-    const int height = m_wantedOuterHeight ? m_wantedOuterHeight - frame.height() : this->height();
-    if (framed) {
-        m_wantedOuterWidth = 0;
-        m_wantedOuterHeight = 0;
-    }
-    resize(qMax(1, width), qMax(1, height));
-}
-
-void frmMain::showEvent(QShowEvent *event)
-{
-    watchNativeWindow();
-    QMainWindow::showEvent(event);
-    // Its frame is still to come; once it is known the window is fitted again,
-    // unless it was shown maximized: while the window manager maximizes it,
-    // the state may read normal for a moment.
-    keepOnScreen();
-    m_fitPending = !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
-    if (m_wantedOuterWidth || m_wantedOuterHeight) {
-        QTimer::singleShot(kFrameWaitMs, this, [this] {
-            // No window manager framed the window: its inside is its outside.
-            m_wantedOuterWidth = 0;
-            m_wantedOuterHeight = 0;
-        });
-    }
+    if (pixels <= QWIDGETSIZE_MAX)
+        m_keeper->setWantedOuterWidth(int(std::nearbyint(pixels)));
 }

@@ -1,7 +1,7 @@
 #include "main_window/loginwindow.h"
 
 #include "main_window/guardedpage.h"
-#include "main_window/screenfit.h"
+#include "desktop/screenfit.h"
 
 #include <QScreen>
 

@@ -1,7 +1,7 @@
 #include "settings/frmset.h"
 
-#include "main_window/programmessage.h"
-#include "main_window/twips.h"
+#include "common/programmessage.h"
+#include "common/twips.h"
 #include "settings/settingsformat.h"
 
 #include <QLabel>

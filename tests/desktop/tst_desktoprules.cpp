@@ -2,6 +2,7 @@
 #include "desktop/badgedicon.h"
 #include "desktop/chatactivity.h"
 #include "desktop/chatattention.h"
+#include "desktop/screenfit.h"
 #include "desktop/trayactions.h"
 
 #include <QSignalSpy>
@@ -136,6 +137,28 @@ private slots:
         QCOMPARE(icon(10), icon(99));
         const QRect lower(0, 13, 22, 9);
         QCOMPARE(icon(10).copy(lower), icon(0).copy(lower));
+    }
+
+    // A frame larger than the screen's free area shrinks to it; one partly off
+    // it moves inside.
+    void keptOnScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("fitted");
+        const QRect area(0, 24, 1280, 1000); // below a panel
+        QTest::newRow("inside") << QRect(100, 100, 400, 500) << area << QRect(100, 100, 400, 500);
+        QTest::newRow("too tall") << QRect(100, 100, 400, 2000) << area << QRect(100, 24, 400, 1000);
+        QTest::newRow("bottom off") << QRect(0, 800, 400, 500) << area << QRect(0, 524, 400, 500);
+        QTest::newRow("left off") << QRect(-50, 100, 400, 500) << area << QRect(0, 100, 400, 500);
+        QTest::newRow("larger both ways") << QRect(-9, -9, 9000, 9000) << area << area;
+        QTest::newRow("no screen") << QRect(5, 5, 10, 10) << QRect() << QRect(5, 5, 10, 10);
+    }
+    void keptOnScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, area);
+        QTEST(fittedInto(frame, area), "fitted");
     }
 };
 

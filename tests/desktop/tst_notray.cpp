@@ -1,5 +1,5 @@
+#include "desktop/windowkeeper.h"
 #include "support/onscreen.h"
-#include "support/startedwindow.h"
 
 #include <QSystemTrayIcon>
 
@@ -8,24 +8,28 @@
 class TestNoTray : public QObject {
     Q_OBJECT
 private slots:
-    // Close and Minimize leave the window minimized, with a taskbar button.
+    // Hidden in the tray (Close, Minimize) or minimized by the window manager,
+    // the window stays minimized, with a taskbar button.
     void hidingLeavesTheWindowMinimizedWithATaskbarButton()
     {
         QVERIFY2(!QSystemTrayIcon::isSystemTrayAvailable(), "needs a desktop without a tray");
-        StartedWindow program({});
-        frmMain &window = program.window();
+        QWidget window;
+        window.resize(300, 200);
+        WindowKeeper keeper(&window);
+        keeper.restore(Qt::WindowNoState);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         const auto minimizedWithButton = [&window] {
-            QTest::qWait(300); // the window manager's answer
             return window.isVisible() && window.isMinimized()
                     && !netWmStateHas(window, "_NET_WM_STATE_SKIP_TASKBAR");
         };
-        QVERIFY(!window.close());
-        QVERIFY(minimizedWithButton());
-        program.action("mnuRestore")->trigger();
-        QVERIFY(!window.isMinimized());
+        QTest::qWait(300); // the window manager has framed the window
+        keeper.hideInTray();
+        QTRY_VERIFY(minimizedWithButton());
+        keeper.restore(Qt::WindowNoState);
+        QTRY_VERIFY(!window.isMinimized());
         QTest::qWait(300); // the window manager's answer to the restore
-        program.action("mnuMinimize")->trigger();
-        QVERIFY(minimizedWithButton());
+        QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(window.winId()) }), 0);
+        QTRY_VERIFY(minimizedWithButton());
     }
 };
 

@@ -1,5 +1,4 @@
 #include "main_window/badgerules.h"
-#include "main_window/screenfit.h"
 
 #include <QtTest>
 
@@ -62,28 +61,6 @@ private slots:
         QFETCH(QUrl, target);
         QFETCH(QUrl, badge);
         QTEST(isNavigationAllowed(target, badge), "allowed");
-    }
-
-    // A frame larger than the screen's free area shrinks to it; one partly off
-    // it moves inside.
-    void keptOnScreen_data()
-    {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QRect>("area");
-        QTest::addColumn<QRect>("fitted");
-        const QRect area(0, 24, 1280, 1000); // below a panel
-        QTest::newRow("inside") << QRect(100, 100, 400, 500) << area << QRect(100, 100, 400, 500);
-        QTest::newRow("too tall") << QRect(100, 100, 400, 2000) << area << QRect(100, 24, 400, 1000);
-        QTest::newRow("bottom off") << QRect(0, 800, 400, 500) << area << QRect(0, 524, 400, 500);
-        QTest::newRow("left off") << QRect(-50, 100, 400, 500) << area << QRect(0, 100, 400, 500);
-        QTest::newRow("larger both ways") << QRect(-9, -9, 9000, 9000) << area << area;
-        QTest::newRow("no screen") << QRect(5, 5, 10, 10) << QRect() << QRect(5, 5, 10, 10);
-    }
-    void keptOnScreen()
-    {
-        QFETCH(QRect, frame);
-        QFETCH(QRect, area);
-        QTEST(fittedInto(frame, area), "fitted");
     }
 };
 

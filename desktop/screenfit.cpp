@@ -1,4 +1,4 @@
-#include "main_window/screenfit.h"
+#include "desktop/screenfit.h"
 
 #include <QtGlobal>
 

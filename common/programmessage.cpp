@@ -1,4 +1,4 @@
-#include "main_window/programmessage.h"
+#include "common/programmessage.h"
 
 #include <QMessageBox>
 

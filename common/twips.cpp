@@ -1,4 +1,4 @@
-#include "main_window/twips.h"
+#include "common/twips.h"
 
 #include <cmath>
 

@@ -1,0 +1,158 @@
+#include "main_window/chatscreen.h"
+
+#include "common/programmessage.h"
+#include "common/twips.h"
+#include "main_window/badgepage.h"
+#include "main_window/badgerules.h"
+#include "main_window/chatpage.h"
+#include "main_window/loginwindow.h"
+
+#include <QPointer>
+#include <QWebEngineNotification>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+namespace {
+
+// A chat that closes itself brings the badge back at most this often, so a
+// page that closes at once cannot loop.
+const int kChatCloseReloadMs = 60000;
+
+} // namespace
+
+ChatScreen::ChatScreen(QWidget *window, QWidget *container, std::function<QString()> badgeLink)
+    : QObject(window),
+      m_window(window),
+      m_badgeLink(std::move(badgeLink)),
+      m_chatCloseReload(kChatCloseReloadMs),
+      webChat(new QWebEngineView(container))
+{
+    webChat->setObjectName(QStringLiteral("webChat"));
+}
+
+ChatScreen::~ChatScreen()
+{
+    // The pages must go before the profile they live in.
+    delete webChat;
+    delete m_badgePage;
+    delete WebBrowser1;
+    qDeleteAll(m_window->findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
+}
+
+void ChatScreen::start()
+{
+    // One profile of the program's own, kept in the user's data directory, so
+    // a login to the badge service survives restarts.
+    m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
+    // A window of its own that is never shown: unseen, out of the tab order
+    // and of the main window's accessible children, on every platform.
+    WebBrowser1 = new QWebEngineView(m_window);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setWindowFlag(Qt::Window);
+    WebBrowser1->setFocusPolicy(Qt::NoFocus);
+    replaceBadgePage();
+    m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
+        emit notificationArrived(note->title(), note->message());
+        note->show();
+    });
+    installChatPage();
+    webChat->stop();
+}
+
+void ChatScreen::replaceBadgePage()
+{
+    BadgePage *previous = m_badgePage;
+    m_badgePage = new BadgePage(
+            m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
+            [this] { return installChatPage(); }, previous ? previous->badgeHtml() : QString(),
+            m_window);
+    connect(m_badgePage, &BadgePage::loggedOutWindowOpened, this, &ChatScreen::showLoginMessage);
+    WebBrowser1->setPage(m_badgePage);
+    if (previous)
+        previous->deleteLater();
+}
+
+bool ChatScreen::allowsNavigation(const QUrl &url) const
+{
+    return isNavigationAllowed(url, QUrl::fromUserInput(m_badgeLink()));
+}
+
+QWebEnginePage *ChatScreen::installChatPage()
+{
+    auto *page = new ChatPage(
+            m_profile, [this](const QUrl &url) { return allowsNavigation(url); }, webChat);
+    webChat->setPage(page);
+    // Later: the engine may still be inside a call of the page it replaces.
+    if (m_chatPage)
+        m_chatPage->deleteLater();
+    m_chatPage = page;
+    connect(page, &QWebEnginePage::loadFinished, this, &ChatScreen::onChatLoaded);
+    // The chat's renderer gone: the badge opens the chat anew, once.
+    connect(page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status) {
+                if (status != QWebEnginePage::NormalTerminationStatus)
+                    m_badgePage->recoverOnce();
+            });
+    connect(page, &QWebEnginePage::windowCloseRequested, this, &ChatScreen::onChatClosed,
+            Qt::QueuedConnection);
+    emit chatPageInstalled(page);
+    return page;
+}
+
+void ChatScreen::onChatLoaded()
+{
+    // A chat squeezed narrower than any chat can be is no chat: the badge
+    // opens it again.
+    if (webChat->width() < twipsToPixels(kNarrowestChatTwips, webChat->logicalDpiX())
+        && !m_badgeLink().isEmpty())
+        loadBadge();
+    emit chatLoaded();
+}
+
+void ChatScreen::onChatClosed()
+{
+    installChatPage();
+    if (m_chatCloseReload.take())
+        reload();
+    else
+        qCDebug(lcBadge) << "chat closed itself again within a minute; the badge waits";
+}
+
+void ChatScreen::loadBadge()
+{
+    m_badgePage->loadBadge(QUrl::fromUserInput(m_badgeLink()));
+}
+
+void ChatScreen::reload()
+{
+    if (!m_badgePage)
+        return;
+    if (!m_badgePage->isResponsive())
+        replaceBadgePage();
+    loadBadge();
+}
+
+void ChatScreen::contacteaza()
+{
+    m_badgePage->clickFirstAnchor();
+}
+
+void ChatScreen::stop()
+{
+    if (m_badgePage)
+        m_badgePage->triggerAction(QWebEnginePage::Stop);
+    webChat->stop();
+}
+
+// The message comes first and the login window after it, so the owner's
+// typing goes to the login page, not to the message box.
+void ChatScreen::showLoginMessage(LoginWindow *login)
+{
+    QPointer<LoginWindow> window(login);
+    showProgramMessage(m_window,
+                       QStringLiteral("Login into your account and click RELOAD in the appliction!"),
+                       [window] {
+                           if (window)
+                               window->present();
+                       });
+}

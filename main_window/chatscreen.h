@@ -1,0 +1,68 @@
+#pragma once
+
+#include "common/ratelimit.h"
+
+#include <QObject>
+
+#include <functional>
+
+class BadgePage;
+class LoginWindow;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
+class QWidget;
+
+// The chat as the owner gets it: the badge page loaded unseen in WebBrowser1
+// with its first link clicked, the chat it opens shown in webChat, a
+// logged-out badge's login window handed to the owner, and the recoveries
+// (a chat that closes itself, a dying renderer, a hung badge on Reload).
+class ChatScreen : public QObject {
+    Q_OBJECT
+public:
+    // webChat goes into `container`; `window` is the one that message boxes
+    // and login windows stand in front of. The badge link is read at each load.
+    ChatScreen(QWidget *window, QWidget *container, std::function<QString()> badgeLink);
+    ~ChatScreen() override;
+
+    QWebEngineView *chatView() const { return webChat; }
+    BadgePage *badgePage() const { return m_badgePage; }
+
+    // The browser profile and the pages, made once the site has heard of the
+    // start: the engine takes a while to start up.
+    void start();
+    void loadBadge();
+    // The badge once more, on a fresh page where the old one hangs.
+    void reload();
+    void contacteaza();
+    // The program ends: no page loads on.
+    void stop();
+
+signals:
+    // A fresh page in webChat, before it loads anything.
+    void chatPageInstalled(QWebEnginePage *page);
+    void chatLoaded();
+    void notificationArrived(const QString &title, const QString &text);
+
+private:
+    // A fresh badge page in place of the current one, whose renderer may be hung.
+    void replaceBadgePage();
+    bool allowsNavigation(const QUrl &url) const;
+    // A fresh page for webChat, replacing (and releasing) the one it shows.
+    QWebEnginePage *installChatPage();
+    void onChatLoaded();
+    // A chat that closed itself: the next one comes through the badge.
+    void onChatClosed();
+    void showLoginMessage(LoginWindow *login);
+
+    QWidget *m_window;
+    std::function<QString()> m_badgeLink;
+    RateLimit m_chatCloseReload;
+    QWebEngineView *webChat;
+    QWebEngineProfile *m_profile = nullptr;
+    // The badge page's view, never shown. A chat window that keeps the badge
+    // as its opener is painted only while the badge page has a view.
+    QWebEngineView *WebBrowser1 = nullptr;
+    BadgePage *m_badgePage = nullptr;
+    QWebEnginePage *m_chatPage = nullptr; // the page webChat shows
+};

@@ -1,0 +1,42 @@
+#include "presence/exitrequest.h"
+
+#include "presence/statusrequester.h"
+
+namespace {
+
+const int kExitTimeoutMs = 10000;
+
+} // namespace
+
+ExitRequest::ExitRequest(QNetworkAccessManager *network, QObject *parent)
+    : QObject(parent), webClose(new StatusRequester(network, QStringLiteral("webClose"), this))
+{
+    // Any end of the request, an error included, ends the program.
+    connect(webClose, &StatusRequester::completed, this, &ExitRequest::finish);
+    m_deadline.setSingleShot(true);
+    m_deadline.setInterval(kExitTimeoutMs);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        qCDebug(lcStatus) << "exit status page did not answer in time";
+        finish();
+    });
+}
+
+void ExitRequest::send(const QString &link)
+{
+    if (link.isEmpty()) {
+        finish();
+        return;
+    }
+    webClose->open(link);
+    if (!m_deadline.isActive())
+        m_deadline.start();
+}
+
+void ExitRequest::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_deadline.stop();
+    emit finished();
+}
