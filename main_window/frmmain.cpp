@@ -7,24 +7,20 @@
 #include "desktop/trayicon.h"
 #include "desktop/windowkeeper.h"
 #include "main_window/chatscreen.h"
+#include "main_window/firstrunpanel.h"
 #include "presence/exitrequest.h"
 #include "presence/presence.h"
 #include "settings/frmset.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFrame>
-#include <QLabel>
-#include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkAccessManager>
 #include <QWebEngineView>
 
 #include <cmath>
-
-Q_LOGGING_CATEGORY(lcWindow, "talvorin.window", QtWarningMsg)
 
 namespace {
 
@@ -37,13 +33,21 @@ const int kClientWidth = 6090;
 const int kClientHeight = 7920;
 const int kChatInset = 60;
 
-QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checkable = false,
-                 bool checked = false)
+QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checkable = false)
 {
     QAction *action = menu->addAction(QString::fromLatin1(caption));
     action->setObjectName(QString::fromLatin1(name));
     action->setCheckable(checkable);
-    action->setChecked(checked);
+    return action;
+}
+
+// An item that runs `slot` when chosen; a check item hears its new check mark.
+template<typename Receiver, typename Slot>
+QAction *addItem(QMenu *menu, const char *name, const char *caption, Receiver *receiver,
+                 Slot slot, bool checkable = false)
+{
+    QAction *action = addItem(menu, name, caption, checkable);
+    QObject::connect(action, &QAction::triggered, receiver, slot);
     return action;
 }
 
@@ -64,7 +68,7 @@ void openOutside(const char *address)
 frmMain::frmMain(const SettingsFile &settingsFile) : frmMain(settingsFile, nullptr) { }
 
 frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started)
-    : m_settingsFile(settingsFile), m_keeper(new WindowKeeper(this))
+    : m_saver(settingsFile, this), m_keeper(new WindowKeeper(this))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromLatin1(kCaption));
@@ -96,78 +100,67 @@ frmMain::~frmMain()
 void frmMain::createMenus()
 {
     QMenu *mnuFile = addMenu(menuBar(), "mnuFile", "File");
-    QAction *mnureload = addItem(mnuFile, "mnureload", "Reload");
-    QAction *mnuSetings = addItem(mnuFile, "mnuSetings", "Settings");
-    mnuStart = addItem(mnuFile, "mnuStart", "Start with Windows", true);
-    mnuShow = addItem(mnuFile, "mnuShow", "Show in taskbar", true);
-    mnutop = addItem(mnuFile, "mnutop", "Always on top", true);
-    QAction *mnubadge = addItem(mnuFile, "mnubadge", "Create badge");
-    QAction *mnuExit = addItem(mnuFile, "mnuExit", "Exit");
-
-    mnustatus = addMenu(menuBar(), "mnustatus", "Status");
-    mnuonline = addItem(mnustatus, "mnuonline", "Online", true, true);
-    mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", true);
-    mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
-
-    QAction *mnuabout = menuBar()->addAction(QStringLiteral("About"));
-    mnuabout->setObjectName(QStringLiteral("mnuabout"));
-
-    // The tray icon's pop-up; it never stands on the menu bar.
-    mnutray = new QMenu(QStringLiteral("tray"), this);
-    mnutray->setObjectName(QStringLiteral("mnutray"));
-    QAction *mnuRestore = addItem(mnutray, "mnuRestore", "Restore");
-    QAction *mnuMaximize = addItem(mnutray, "mnuMaximize", "Maizimize");
-    QAction *mnuMinimize = addItem(mnutray, "mnuMinimize", "Minimize");
-    mnuTrayTop = addItem(mnutray, "mnuTrayTop", "Always on top", true);
-    mnuTrayStart = addItem(mnutray, "mnuTrayStart", "Start with windows", true);
-    mnutraytask = addItem(mnutray, "mnutraytask", "Show in taskbar", true);
-    QAction *mnutrayexit = addItem(mnutray, "mnutrayexit", "Exit");
-
-    connect(mnureload, &QAction::triggered, this, &frmMain::mnureload_Click);
-    connect(mnuSetings, &QAction::triggered, this, &frmMain::mnuSetings_Click);
-    connect(mnubadge, &QAction::triggered, this, [] { openOutside(kCreateBadgePage); });
-    connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
-    connect(mnuabout, &QAction::triggered, this, [] { openOutside(kMakerHomePage); });
+    addItem(mnuFile, "mnureload", "Reload", this, &frmMain::mnureload_Click);
+    addItem(mnuFile, "mnuSetings", "Settings", this, &frmMain::mnuSetings_Click);
     // QAction has flipped the check mark already when these run.
-    connect(mnuStart, &QAction::triggered, this, &frmMain::onStartToggled);
-    connect(mnuShow, &QAction::triggered, this, [this](bool checked) {
+    mnuStart = addItem(mnuFile, "mnuStart", "Start with Windows", this, &frmMain::onStartToggled,
+                       true);
+    mnuShow = addItem(mnuFile, "mnuShow", "Show in taskbar", this, [this](bool checked) {
         m_keeper->setShowInTaskbar(checked);
         // The toggle shows the window, even from the notification area, and
         // leaves its state as it is.
         if (!isVisible())
             show();
-        mnutraytask->setChecked(checked);
         writeSettings();
-    });
-    connect(mnutop, &QAction::triggered, this, [this](bool checked) {
+    }, true);
+    mnutop = addItem(mnuFile, "mnutop", "Always on top", this, [this](bool checked) {
         m_keeper->setAlwaysOnTop(checked);
-        mnuTrayTop->setChecked(checked);
         writeSettings();
-    });
+    }, true);
+    addItem(mnuFile, "mnubadge", "Create badge", this, [] { openOutside(kCreateBadgePage); });
+    addItem(mnuFile, "mnuExit", "Exit", this, &frmMain::mnuExit_Click);
+
     // Neither status item looks at its check mark: each click sends and flips both.
-    connect(mnuonline, &QAction::triggered, this, [this](bool checked) {
+    mnustatus = addMenu(menuBar(), "mnustatus", "Status");
+    mnuonline = addItem(mnustatus, "mnuonline", "Online", this, [this](bool checked) {
         m_presence->onlineClicked(checked);
         mnuoffline->setChecked(!checked);
-    });
-    connect(mnuoffline, &QAction::triggered, this, [this](bool checked) {
+    }, true);
+    mnuonline->setChecked(true);
+    mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", this, [this](bool checked) {
         // Going offline uses webStart: only the exit request ends the program.
         m_presence->offlineClicked(!checked);
         mnuonline->setChecked(!checked);
-    });
+    }, true);
+    mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
     connect(mnuaway, &QAction::toggled, this, [this](bool on) {
         m_presence->setAwayWhenIdle(on);
         writeSettings();
     });
 
-    connect(mnuRestore, &QAction::triggered, this, &frmMain::bringBack);
-    connect(mnuMaximize, &QAction::triggered, this,
+    QAction *mnuabout = menuBar()->addAction(QStringLiteral("About"));
+    mnuabout->setObjectName(QStringLiteral("mnuabout"));
+    connect(mnuabout, &QAction::triggered, this, [] { openOutside(kMakerHomePage); });
+
+    // The tray icon's pop-up; it never stands on the menu bar.
+    mnutray = new QMenu(QStringLiteral("tray"), this);
+    mnutray->setObjectName(QStringLiteral("mnutray"));
+    addItem(mnutray, "mnuRestore", "Restore", this, &frmMain::bringBack);
+    addItem(mnutray, "mnuMaximize", "Maizimize", this,
             [this] { m_keeper->restore(Qt::WindowMaximized); });
-    connect(mnuMinimize, &QAction::triggered, m_keeper, &WindowKeeper::hideInTray);
-    // The twins only run the main items' actions, which set both check marks.
-    connect(mnuTrayTop, &QAction::triggered, mnutop, &QAction::trigger);
-    connect(mnuTrayStart, &QAction::triggered, mnuStart, &QAction::trigger);
-    connect(mnutraytask, &QAction::triggered, mnuShow, &QAction::trigger);
-    connect(mnutrayexit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    addItem(mnutray, "mnuMinimize", "Minimize", m_keeper, &WindowKeeper::hideInTray);
+    // The twins run the main items' actions and show their check marks.
+    const struct {
+        QAction *main;
+        const char *name, *caption;
+    } twins[] = { { mnutop, "mnuTrayTop", "Always on top" },
+                  { mnuStart, "mnuTrayStart", "Start with windows" },
+                  { mnuShow, "mnutraytask", "Show in taskbar" } };
+    for (const auto &twin : twins) {
+        QAction *item = addItem(mnutray, twin.name, twin.caption, twin.main, &QAction::trigger, true);
+        connect(twin.main, &QAction::toggled, item, &QAction::setChecked);
+    }
+    addItem(mnutray, "mnutrayexit", "Exit", this, &frmMain::mnuExit_Click);
 }
 
 void frmMain::createControls()
@@ -176,45 +169,13 @@ void frmMain::createControls()
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
     m_chat = new ChatScreen(this, m_client, [this] { return BadgeLink; });
-
-    // Shown while no badge link is configured.
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    auto place = [dpiX, dpiY](QWidget *widget, int left, int top, int width, int height) {
-        widget->setGeometry(twipsToPixels(left, dpiX), twipsToPixels(top, dpiY),
-                            twipsToPixels(width, dpiX), twipsToPixels(height, dpiY));
-    };
-    Frame1 = new QFrame(m_client);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameShape(QFrame::StyledPanel);
-    place(Frame1, 900, 1890, 4005, 3435);
-    // What a new owner needs to know before the first chat can come.
-    const struct {
-        const char *name;
-        int left, top, width, height;
-        const char *text;
-    } labels[] = {
-        { "Label1", 90, 240, 6225, 795, "No badge link is set yet." },
-        { "Label2", 30, 870, 6135, 795,
-          "Choose File > Settings and paste the link of your chat badge." },
-        { "Label3", 60, 2190, 5985, 975, "Once the link is set, your chat opens here." },
-    };
-    for (const auto &line : labels) {
-        auto *label = new QLabel(QString::fromLatin1(line.text), Frame1);
-        label->setObjectName(QString::fromLatin1(line.name));
-        place(label, line.left, line.top, line.width, line.height);
-        label->setWordWrap(true);
-        // Inside the panel, whatever the designed width.
-        label->setFixedWidth(qMin(label->width(), Frame1->width() - 2 * label->x()));
-    }
+    Frame1 = createFirstRunPanel(m_client);
 }
 
 void frmMain::load()
 {
-    // A replayed toggle would save a half-read state; the next change or the
-    // exit writes the whole one.
     m_applyingSettings = true;
-    applySettingsFile(m_settingsFile.read(), *this);
+    applySettingsFile(m_saver.file().read(), *this);
     m_applyingSettings = false;
     // The owner's site hears of the start before the browser engine starts up.
     if (!m_startRequested)
@@ -322,41 +283,6 @@ void frmMain::mnuSetings_Click()
     dialog.exec();
 }
 
-void frmMain::contacteaza()
-{
-    m_chat->contacteaza();
-}
-
-void frmMain::bringBack()
-{
-    m_keeper->restore(Qt::WindowNoState);
-}
-
-void frmMain::mnutop_Click()
-{
-    mnutop->trigger();
-}
-
-void frmMain::mnuShow_Click()
-{
-    mnuShow->trigger();
-}
-
-BadgePage *frmMain::badgePage() const
-{
-    return m_chat->badgePage();
-}
-
-QWebEngineView *frmMain::chatView() const
-{
-    return m_chat->chatView();
-}
-
-void frmMain::setExitTimeout(int milliseconds)
-{
-    m_exit->setTimeout(milliseconds);
-}
-
 void frmMain::onStartToggled(bool checked)
 {
     QString error;
@@ -364,35 +290,21 @@ void frmMain::onStartToggled(bool checked)
     if (!done) {
         // The check marks claim only what will happen at the next login.
         mnuStart->setChecked(!checked);
-        mnuTrayStart->setChecked(!checked);
         const QString what = checked
                 ? QStringLiteral("TalvorinTool cannot be set to start at login.")
                 : QStringLiteral("TalvorinTool cannot be kept from starting at login.");
         showProgramMessage(this, what + u'\n' + error);
         return;
     }
-    mnuTrayStart->setChecked(checked);
     writeSettings();
 }
 
 void frmMain::writeSettings()
 {
-    if (m_applyingSettings)
-        return;
-    QString error;
-    if (m_settingsFile.write(formatSettings(currentState()), &error))
-        return;
-    // The program goes on with its state in memory; the old file stays whole.
-    qCWarning(lcWindow).noquote() << "settings not saved to" << m_settingsFile.path() << error;
-    // The owner hears of it once a run, not at every toggle, and not while
-    // the program is ending anyway.
-    if (m_saveFailureShown || ExitRequested)
-        return;
-    m_saveFailureShown = true;
-    showProgramMessage(this,
-                       QStringLiteral("The settings cannot be saved to %1; changes last until "
-                                      "TalvorinTool ends.\n%2")
-                               .arg(QDir::toNativeSeparators(m_settingsFile.path()), error));
+    // A replayed toggle would save a half-read state; the next change or the
+    // exit writes the whole one.
+    if (!m_applyingSettings)
+        m_saver.save(currentState(), ExitRequested);
 }
 
 SettingsState frmMain::currentState() const
@@ -416,17 +328,6 @@ void frmMain::setLink(Link which, const QString &value)
 {
     QString *links[] = { &BadgeLink, &LinkStart, &LinkClose };
     *links[int(which)] = value;
-}
-
-void frmMain::setStartWithWindowsChecked(bool checked)
-{
-    mnuStart->setChecked(checked);
-    mnuTrayStart->setChecked(checked);
-}
-
-void frmMain::setAwayWhenIdle(bool on)
-{
-    mnuaway->setChecked(on);
 }
 
 // No window can be larger than Qt's largest size: such a line is left out.

@@ -1,22 +1,23 @@
 #pragma once
 
-#include "settings/settingsfile.h"
+#include "desktop/windowkeeper.h"
+#include "main_window/chatscreen.h"
+#include "presence/exitrequest.h"
 #include "settings/settingsformat.h"
+#include "settings/settingssaver.h"
 
+#include <QAction>
 #include <QMainWindow>
 
 #include <memory>
 
 class BadgePage;
 class ChatAttention;
-class ChatScreen;
-class ExitRequest;
 class Presence;
 class QFrame;
 class QMenu;
 class QWebEngineView;
 class TrayIcon;
-class WindowKeeper;
 
 // The main window: its menus and their tray twins, the first-run panel
 // Frame1, and the settings the file holds. It wires the parts together: the
@@ -38,18 +39,18 @@ public:
     void load();
 
     bool isExitRequested() const { return ExitRequested; }
-    BadgePage *badgePage() const;
-    QWebEngineView *chatView() const;
-    void setExitTimeout(int milliseconds);
+    BadgePage *badgePage() const { return m_chat->badgePage(); }
+    QWebEngineView *chatView() const { return m_chat->chatView(); }
+    void setExitTimeout(int milliseconds) { m_exit->setTimeout(milliseconds); }
 
 public slots:
-    void contacteaza();
+    void contacteaza() { m_chat->contacteaza(); }
     void mnuExit_Click();
     void mnureload_Click();
-    void mnutop_Click();
-    void mnuShow_Click();
+    void mnutop_Click() { mnutop->trigger(); }
+    void mnuShow_Click() { mnuShow->trigger(); }
     // Shows the window as a click on the tray icon does.
-    void bringBack();
+    void bringBack() { m_keeper->restore(Qt::WindowNoState); }
     // The desktop session is ending: run Exit without holding the logout up.
     void sessionEnding();
 
@@ -78,14 +79,13 @@ private:
     void setLink(Link which, const QString &value) override;
     void toggleAlwaysOnTop() override { mnutop_Click(); }
     void toggleShowInTaskbar() override { mnuShow_Click(); }
-    void setStartWithWindowsChecked(bool checked) override;
+    void setStartWithWindowsChecked(bool checked) override { mnuStart->setChecked(checked); }
     void setOuterHeight(double twips) override;
     void setOuterWidth(double twips) override;
-    void setAwayWhenIdle(bool on) override;
+    void setAwayWhenIdle(bool on) override { mnuaway->setChecked(on); }
 
-    SettingsFile m_settingsFile;
+    SettingsSaver m_saver;
     bool m_applyingSettings = false;
-    bool m_saveFailureShown = false;
     bool m_sessionEnding = false;
     bool m_unloaded = false;
     bool ExitRequested = false;
@@ -95,7 +95,7 @@ private:
     QString LinkStart;
     QString LinkClose;
 
-    // The check marks are the toggles' state; the tray's twins carry copies.
+    // The check marks are the toggles' state; the tray's twins show copies.
     QAction *mnuStart = nullptr;
     QAction *mnuShow = nullptr;
     QAction *mnutop = nullptr;
@@ -104,9 +104,6 @@ private:
     QAction *mnuaway = nullptr;
     QMenu *mnustatus = nullptr;
     QMenu *mnutray = nullptr;
-    QAction *mnuTrayTop = nullptr;
-    QAction *mnuTrayStart = nullptr;
-    QAction *mnutraytask = nullptr;
 
     QWidget *m_client = nullptr;
     QFrame *Frame1 = nullptr;
