@@ -139,6 +139,9 @@ void frmMain::createMenus()
     mnuonline = addItem(mnustatus, "mnuonline", "Online", true, true);
     mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", true);
     mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
+    mnustatus->addSeparator();
+    mnusite = addItem(mnustatus, "mnusite", "");
+    mnusite->setEnabled(false);
 
     mnuabout = menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
@@ -351,7 +354,13 @@ void frmMain::load()
     connect(m_attention, &ChatAttention::unreadChanged, m_tray, &TrayIcon::showUnread);
     connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
     m_tray->show();
-    connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
+    const auto showSite = [this](const SiteStatus &status) {
+        m_tray->showSiteStatus(status);
+        mnusite->setText(status.words());
+    };
+    connect(m_presence, &Presence::siteStatusChanged, this, showSite);
+    connect(m_presence, &Presence::siteUnheard, m_tray, &TrayIcon::tellSiteUnheard);
+    showSite(m_presence->siteStatus()); // the early request may have come back already
 
     if (BadgeLink.isEmpty()) {
         Frame1->show();

@@ -167,6 +167,7 @@ private:
     QAction *mnuonline = nullptr;
     QAction *mnuoffline = nullptr;
     QAction *mnuaway = nullptr;
+    QAction *mnusite = nullptr; // what the owner's site shows, in words
     QAction *mnuabout = nullptr;
     QMenu *mnutray = nullptr;
     QAction *mnuRestore = nullptr;

@@ -11,9 +11,18 @@ Presence::Presence(QNetworkAccessManager *network, Links links, const PresenceTi
     : QObject(parent),
       m_links(std::move(links)),
       m_timings(timings),
+      m_site(timings.unheardMessageAfterMs),
       m_networkAccess(network),
       m_sender(new StatusSender(network, timings.firstRetryMs, timings.longestRetryMs, this))
 {
+    connect(m_sender, &StatusSender::attemptEnded, this, &Presence::attemptEnded);
+    m_unheard.setSingleShot(true);
+    m_unheard.setTimerType(Qt::PreciseTimer);
+    connect(&m_unheard, &QTimer::timeout, this, [this] {
+        if (m_site.takeUnheardMessage(QDateTime::currentDateTime()))
+            emit siteUnheard();
+        scheduleUnheardMessage();
+    });
     // The watchers come with the event loop: the start-up request, sent right
     // after this, does not wait for the buses and the network monitor.
     QMetaObject::invokeMethod(this, &Presence::watch, Qt::QueuedConnection);
@@ -73,7 +82,6 @@ void Presence::setAwayWhenIdle(bool on)
 
 bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
 {
-    const bool wasAway = m_rules.isShownAway();
     const PresenceStep step = m_rules.apply(event);
     if (step.cancelRetry)
         m_sender->cancelRetry();
@@ -88,7 +96,46 @@ bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
     const bool sending = !link.isEmpty();
     if (sending)
         m_sender->send(link, step.untilAnswered, std::move(whenSent));
-    if (m_rules.isShownAway() != wasAway)
-        emit shownAwayChanged(!wasAway);
+    const QDateTime now = QDateTime::currentDateTime();
+    using Request = SiteStatus::Request;
+    if (step.send == StatusLink::None)
+        return sending;
+    if (!sending)
+        m_site.linkMissing(now);
+    else if (step.send == StatusLink::Start)
+        m_site.requested(Request::Online, now);
+    else if (event == PresenceEvent::OfflineClicked)
+        m_site.requested(Request::Offline, now);
+    else
+        m_site.requested(event == PresenceEvent::Sleep ? Request::Asleep : Request::Away, now);
+    siteChanged();
     return sending;
+}
+
+void Presence::attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    if (reply.outcome == StatusRequester::Outcome::Answered)
+        m_site.answered(reply.httpStatus, reply.words, now);
+    else
+        m_site.notAnswered(reply.words, now,
+                           nextTryInMs < 0 ? QDateTime() : now.addMSecs(nextTryInMs));
+    siteChanged();
+}
+
+void Presence::siteChanged()
+{
+    scheduleUnheardMessage();
+    emit siteStatusChanged(m_site);
+}
+
+void Presence::scheduleUnheardMessage()
+{
+    const QDateTime due = m_site.unheardMessageAt();
+    if (!due.isValid()) {
+        m_unheard.stop();
+        return;
+    }
+    m_unheard.start(
+            int(qBound(qint64(0), QDateTime::currentDateTime().msecsTo(due), qint64(INT_MAX))));
 }
