@@ -136,6 +136,6 @@ void Presence::scheduleUnheardMessage()
         m_unheard.stop();
         return;
     }
-    m_unheard.start(
-            int(qBound(qint64(0), QDateTime::currentDateTime().msecsTo(due), qint64(INT_MAX))));
+    // Never further off than the wait it was given, so it fits an int.
+    m_unheard.start(int(qMax<qint64>(0, QDateTime::currentDateTime().msecsTo(due))));
 }
