@@ -96,20 +96,27 @@ bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
     const bool sending = !link.isEmpty();
     if (sending)
         m_sender->send(link, step.untilAnswered, std::move(whenSent));
-    const QDateTime now = QDateTime::currentDateTime();
-    using Request = SiteStatus::Request;
-    if (step.send == StatusLink::None)
-        return sending;
-    if (!sending)
-        m_site.linkMissing(now);
-    else if (step.send == StatusLink::Start)
-        m_site.requested(Request::Online, now);
-    else if (event == PresenceEvent::OfflineClicked)
-        m_site.requested(Request::Offline, now);
-    else
-        m_site.requested(event == PresenceEvent::Sleep ? Request::Asleep : Request::Away, now);
-    siteChanged();
+    if (step.send != StatusLink::None)
+        noteRequest(event, step.send, sending);
     return sending;
+}
+
+// The start-up link says online; the exit link says offline when chosen or
+// asleep, and away otherwise (locked or idle).
+void Presence::noteRequest(PresenceEvent event, StatusLink link, bool sent)
+{
+    using Request = SiteStatus::Request;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!sent)
+        m_site.linkMissing(now);
+    else if (link == StatusLink::Start)
+        m_site.requested(Request::Online, now);
+    else if (event == PresenceEvent::Sleep)
+        m_site.requested(Request::Asleep, now);
+    else
+        m_site.requested(event == PresenceEvent::OfflineClicked ? Request::Offline : Request::Away,
+                         now);
+    siteChanged();
 }
 
 void Presence::attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs)

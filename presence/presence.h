@@ -71,6 +71,7 @@ private:
     // Runs the rules' step; true when a request went out, and whenSent then
     // hears when its first attempt has ended.
     bool handle(PresenceEvent event, std::function<void()> whenSent = {});
+    void noteRequest(PresenceEvent event, StatusLink link, bool sent);
     void attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs);
     void siteChanged();
     void scheduleUnheardMessage();
