@@ -9,14 +9,40 @@ namespace {
 // high-resolution screens and in tray settings dialogs.
 const int kSizes[] = { 16, 20, 22, 24, 32, 48, 64 };
 
-QPixmap badged(const QIcon &icon, int unread, int size)
+// Grey in place of colour, and lighter, as a disabled item looks.
+void greyOut(QImage &image)
 {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    icon.paint(&painter, image.rect());
-    painter.setRenderHint(QPainter::Antialiasing);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int alpha = qAlpha(line[x]);
+            const int grey = qGray(line[x]) / 2 + alpha / 4; // premultiplied, so at most alpha
+            line[x] = qRgba(grey, grey, grey, alpha);
+        }
+    }
+}
 
+// An amber triangle with an exclamation mark, in the corner the count leaves free.
+void drawWarning(QPainter &painter, int size)
+{
+    const qreal side = size * 0.62;
+    const qreal height = side * 0.9;
+    const QPointF corner(size, size);
+    const QPolygonF triangle { corner - QPointF(side, 0.5), corner - QPointF(0, 0.5),
+                               corner - QPointF(side / 2, height) };
+    painter.setPen(QPen(QColor(0x4e, 0x34, 0x2e), qMax(1.0, size / 22.0), Qt::SolidLine,
+                        Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(QColor(0xff, 0xb3, 0x00));
+    painter.drawPolygon(triangle);
+    const qreal x = size - side / 2;
+    const qreal top = size - height;
+    painter.setPen(QPen(Qt::black, qMax(1.5, size / 11.0), Qt::SolidLine, Qt::FlatCap));
+    painter.drawLine(QPointF(x, top + height * 0.32), QPointF(x, top + height * 0.66));
+    painter.drawPoint(QPointF(x, top + height * 0.82));
+}
+
+void drawCount(QPainter &painter, int unread, int size)
+{
     const QString text = unread > 9 ? QStringLiteral("9+") : QString::number(unread);
     QFont font;
     font.setBold(true);
@@ -34,18 +60,37 @@ QPixmap badged(const QIcon &icon, int unread, int size)
     painter.setPen(Qt::white);
     painter.setFont(font);
     painter.drawText(badge, Qt::AlignCenter, text);
+}
+
+QPixmap badged(const QIcon &icon, int unread, StatusLook look, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setOpacity(look == StatusLook::Dimmed ? 0.4 : 1.0);
+        icon.paint(&painter, image.rect());
+    }
+    if (look == StatusLook::Greyed)
+        greyOut(image);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (look == StatusLook::Warning)
+        drawWarning(painter, size);
+    if (unread > 0)
+        drawCount(painter, unread, size);
     painter.end();
     return QPixmap::fromImage(image);
 }
 
 } // namespace
 
-QIcon badgedIcon(const QIcon &icon, int unread)
+QIcon badgedIcon(const QIcon &icon, int unread, StatusLook look)
 {
-    if (unread <= 0)
+    if (unread <= 0 && look == StatusLook::Own)
         return icon;
     QIcon result;
     for (int size : kSizes)
-        result.addPixmap(badged(icon, unread, size));
+        result.addPixmap(badged(icon, unread, look, size));
     return result;
 }

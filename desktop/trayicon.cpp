@@ -1,7 +1,7 @@
 #include "desktop/trayicon.h"
 
-#include "desktop/badgedicon.h"
 #include "desktop/trayactions.h"
+#include "presence/sitestatus.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -9,8 +9,25 @@
 namespace {
 
 const char kTip[] = "Talvorin Tool for GoogleTalk. Click to show or right click for menu";
-const char kAwayTip[] = "Talvorin Tool for GoogleTalk. Your site shows you as away until you "
-                        "are back. Click to show or right click for menu";
+
+StatusLook lookOf(SiteStatus::State state)
+{
+    using State = SiteStatus::State;
+    switch (state) {
+    case State::Asking:
+    case State::Offline:
+        return StatusLook::Greyed;
+    case State::Away:
+        return StatusLook::Dimmed;
+    case State::NotReached:
+    case State::SiteError:
+        return StatusLook::Warning;
+    case State::Online:
+    case State::NotTold:
+        break;
+    }
+    return StatusLook::Own;
+}
 
 } // namespace
 
@@ -61,23 +78,32 @@ void TrayIcon::notify(const QString &title, const QString &text)
 void TrayIcon::showUnread(int unread)
 {
     m_unread = unread;
-    m_icon->setIcon(badgedIcon(m_ownIcon, unread));
-    updateToolTip();
+    update();
 }
 
-void TrayIcon::setShownAway(bool away)
+void TrayIcon::showSiteStatus(const SiteStatus &status)
 {
-    m_shownAway = away;
-    updateToolTip();
+    m_look = lookOf(status.state());
+    m_siteWords = status.words();
+    update();
 }
 
-// Unread messages come first: they are what the owner has to act on.
-void TrayIcon::updateToolTip()
+void TrayIcon::tellSiteUnheard()
 {
+    notify(QStringLiteral("Your site has not heard from you"),
+           QStringLiteral("Your site could not be told that you are online, so visitors do not "
+                          "see you there. TalvorinTool keeps trying."));
+}
+
+// Unread messages come first: they are what the owner has to act on. The
+// site's status follows on a line of its own.
+void TrayIcon::update()
+{
+    m_icon->setIcon(badgedIcon(m_ownIcon, m_unread, m_look));
+    QString tip = QString::fromLatin1(kTip);
     if (m_unread == 1)
-        m_icon->setToolTip(QStringLiteral("1 new message"));
+        tip = QStringLiteral("1 new message");
     else if (m_unread > 1)
-        m_icon->setToolTip(QStringLiteral("%1 new messages").arg(m_unread));
-    else
-        m_icon->setToolTip(QString::fromLatin1(m_shownAway ? kAwayTip : kTip));
+        tip = QStringLiteral("%1 new messages").arg(m_unread);
+    m_icon->setToolTip(m_siteWords.isEmpty() ? tip : tip + u'\n' + m_siteWords);
 }

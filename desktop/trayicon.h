@@ -1,10 +1,13 @@
 #pragma once
 
+#include "desktop/badgedicon.h"
+
 #include <QIcon>
 #include <QObject>
 
 class QMenu;
 class QSystemTrayIcon;
+class SiteStatus;
 
 // The program's icon in the notification area, with its tooltip and menu.
 class TrayIcon : public QObject {
@@ -25,18 +28,21 @@ public:
     void showUnread(int unread);
 
 public slots:
-    // While the owner's site shows the owner as away, the tooltip says so.
-    void setShownAway(bool away);
+    // What the owner's site shows, on the icon and in a line of the tooltip.
+    void showSiteStatus(const SiteStatus &status);
+    // One message: the site has not heard that the owner is online.
+    void tellSiteUnheard();
 
 signals:
     void restoreRequested();
     void doubleClicked();
 
 private:
-    void updateToolTip();
+    void update();
 
     QIcon m_ownIcon;
     QSystemTrayIcon *m_icon;
     int m_unread = 0;
-    bool m_shownAway = false;
+    StatusLook m_look = StatusLook::Own;
+    QString m_siteWords;
 };

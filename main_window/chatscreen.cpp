@@ -149,10 +149,10 @@ void ChatScreen::stop()
 void ChatScreen::showLoginMessage(LoginWindow *login)
 {
     QPointer<LoginWindow> window(login);
-    showProgramMessage(m_window,
-                       QStringLiteral("Login into your account and click RELOAD in the appliction!"),
-                       [window] {
-                           if (window)
-                               window->present();
-                       });
+    showProgramMessage(
+            m_window, QStringLiteral("Login into your account and click RELOAD in the appliction!"),
+            [window] {
+                if (window)
+                    window->present();
+            });
 }

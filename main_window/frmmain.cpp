@@ -33,21 +33,29 @@ const int kClientWidth = 6090;
 const int kClientHeight = 7920;
 const int kChatInset = 60;
 
-QAction *addItem(QMenu *menu, const char *name, const char *caption, bool checkable = false)
+QAction *addItem(QMenu *menu, const char *name, const char *caption)
 {
     QAction *action = menu->addAction(QString::fromLatin1(caption));
     action->setObjectName(QString::fromLatin1(name));
-    action->setCheckable(checkable);
     return action;
 }
 
-// An item that runs `slot` when chosen; a check item hears its new check mark.
+// An item that runs `slot` when chosen.
 template<typename Receiver, typename Slot>
-QAction *addItem(QMenu *menu, const char *name, const char *caption, Receiver *receiver,
-                 Slot slot, bool checkable = false)
+QAction *addItem(QMenu *menu, const char *name, const char *caption, Receiver *receiver, Slot slot)
 {
-    QAction *action = addItem(menu, name, caption, checkable);
+    QAction *action = addItem(menu, name, caption);
     QObject::connect(action, &QAction::triggered, receiver, slot);
+    return action;
+}
+
+// A check item; `slot` hears the check mark as the click has left it.
+template<typename Receiver, typename Slot>
+QAction *addToggle(QMenu *menu, const char *name, const char *caption, Receiver *receiver,
+                   Slot slot)
+{
+    QAction *action = addItem(menu, name, caption, receiver, slot);
+    action->setCheckable(true);
     return action;
 }
 
@@ -65,7 +73,9 @@ void openOutside(const char *address)
 
 } // namespace
 
-frmMain::frmMain(const SettingsFile &settingsFile) : frmMain(settingsFile, nullptr) { }
+frmMain::frmMain(const SettingsFile &settingsFile) : frmMain(settingsFile, nullptr)
+{
+}
 
 frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started)
     : m_saver(settingsFile, this), m_keeper(new WindowKeeper(this))
@@ -78,10 +88,17 @@ frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> sta
     setWindowIcon(icon);
 
     m_startRequested = bool(started);
-    m_presence = started ? started.release()
-                         : new Presence(new QNetworkAccessManager(this), {}, PresenceTimings(), this);
+    m_presence = started
+            ? started.release()
+            : new Presence(new QNetworkAccessManager(this), {}, PresenceTimings(), this);
     m_presence->setParent(this);
-    m_presence->setLinks({ [this] { return LinkStart; }, [this] { return LinkClose; } });
+    const auto start = [this] {
+        return LinkStart;
+    };
+    const auto close = [this] {
+        return LinkClose;
+    };
+    m_presence->setLinks({ start, close });
     m_exit = new ExitRequest(m_presence->network(), this);
     connect(m_exit, &ExitRequest::finished, this, &frmMain::unloadForGood);
 
@@ -103,40 +120,24 @@ void frmMain::createMenus()
     addItem(mnuFile, "mnureload", "Reload", this, &frmMain::mnureload_Click);
     addItem(mnuFile, "mnuSetings", "Settings", this, &frmMain::mnuSetings_Click);
     // QAction has flipped the check mark already when these run.
-    mnuStart = addItem(mnuFile, "mnuStart", "Start with Windows", this, &frmMain::onStartToggled,
-                       true);
-    mnuShow = addItem(mnuFile, "mnuShow", "Show in taskbar", this, [this](bool checked) {
+    mnuStart = addToggle(mnuFile, "mnuStart", "Start with Windows", this, &frmMain::onStartToggled);
+    mnuShow = addToggle(mnuFile, "mnuShow", "Show in taskbar", this, [this](bool checked) {
         m_keeper->setShowInTaskbar(checked);
         // The toggle shows the window, even from the notification area, and
         // leaves its state as it is.
         if (!isVisible())
             show();
         writeSettings();
-    }, true);
-    mnutop = addItem(mnuFile, "mnutop", "Always on top", this, [this](bool checked) {
+    });
+    mnutop = addToggle(mnuFile, "mnutop", "Always on top", this, [this](bool checked) {
         m_keeper->setAlwaysOnTop(checked);
         writeSettings();
-    }, true);
+    });
     addItem(mnuFile, "mnubadge", "Create badge", this, [] { openOutside(kCreateBadgePage); });
     addItem(mnuFile, "mnuExit", "Exit", this, &frmMain::mnuExit_Click);
 
-    // Neither status item looks at its check mark: each click sends and flips both.
-    mnustatus = addMenu(menuBar(), "mnustatus", "Status");
-    mnuonline = addItem(mnustatus, "mnuonline", "Online", this, [this](bool checked) {
-        m_presence->onlineClicked(checked);
-        mnuoffline->setChecked(!checked);
-    }, true);
-    mnuonline->setChecked(true);
-    mnuoffline = addItem(mnustatus, "mnuoffline", "Offline", this, [this](bool checked) {
-        // Going offline uses webStart: only the exit request ends the program.
-        m_presence->offlineClicked(!checked);
-        mnuonline->setChecked(!checked);
-    }, true);
-    mnuaway = addItem(mnustatus, "mnuaway", "Away when idle", true);
-    connect(mnuaway, &QAction::toggled, this, [this](bool on) {
-        m_presence->setAwayWhenIdle(on);
-        writeSettings();
-    });
+    m_status = new StatusMenu(menuBar(), m_presence);
+    connect(m_status, &StatusMenu::awayWhenIdleChanged, this, &frmMain::writeSettings);
 
     QAction *mnuabout = menuBar()->addAction(QStringLiteral("About"));
     mnuabout->setObjectName(QStringLiteral("mnuabout"));
@@ -157,7 +158,7 @@ void frmMain::createMenus()
                   { mnuStart, "mnuTrayStart", "Start with windows" },
                   { mnuShow, "mnutraytask", "Show in taskbar" } };
     for (const auto &twin : twins) {
-        QAction *item = addItem(mnutray, twin.name, twin.caption, twin.main, &QAction::trigger, true);
+        QAction *item = addToggle(mnutray, twin.name, twin.caption, twin.main, &QAction::trigger);
         connect(twin.main, &QAction::toggled, item, &QAction::setChecked);
     }
     addItem(mnutray, "mnutrayexit", "Exit", this, &frmMain::mnuExit_Click);
@@ -195,7 +196,9 @@ void frmMain::load()
     });
     connect(m_attention, &ChatAttention::unreadChanged, m_tray, &TrayIcon::showUnread);
     connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
-    connect(m_presence, &Presence::shownAwayChanged, m_tray, &TrayIcon::setShownAway);
+    connect(m_presence, &Presence::siteStatusChanged, m_tray, &TrayIcon::showSiteStatus);
+    connect(m_presence, &Presence::siteUnheard, m_tray, &TrayIcon::tellSiteUnheard);
+    m_tray->showSiteStatus(m_presence->siteStatus());
     m_tray->show();
 
     Frame1->setVisible(BadgeLink.isEmpty());
@@ -205,14 +208,12 @@ void frmMain::load()
     Form_Resize();
 }
 
+// Only Exit and the session's end close the window; anything else hides it.
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (ExitRequested || m_sessionEnding) {
-        event->accept();
-        return;
-    }
-    event->ignore();
-    m_keeper->hideInTray();
+    event->setAccepted(ExitRequested || m_sessionEnding);
+    if (!event->isAccepted())
+        m_keeper->hideInTray();
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
@@ -286,17 +287,17 @@ void frmMain::mnuSetings_Click()
 void frmMain::onStartToggled(bool checked)
 {
     QString error;
-    const bool done = checked ? addToStartup(&error) : removeFromStartup(&error);
-    if (!done) {
-        // The check marks claim only what will happen at the next login.
-        mnuStart->setChecked(!checked);
-        const QString what = checked
-                ? QStringLiteral("TalvorinTool cannot be set to start at login.")
-                : QStringLiteral("TalvorinTool cannot be kept from starting at login.");
-        showProgramMessage(this, what + u'\n' + error);
+    if (checked ? addToStartup(&error) : removeFromStartup(&error)) {
+        writeSettings();
         return;
     }
-    writeSettings();
+    // The check marks claim only what will happen at the next login.
+    mnuStart->setChecked(!checked);
+    showProgramMessage(
+            this,
+            (checked ? QStringLiteral("TalvorinTool cannot be set to start at login.")
+                     : QStringLiteral("TalvorinTool cannot be kept from starting at login."))
+                    + u'\n' + error);
 }
 
 void frmMain::writeSettings()
@@ -316,7 +317,7 @@ SettingsState frmMain::currentState() const
     state.alwaysOnTop = mnutop->isChecked();
     state.showInTaskbar = mnuShow->isChecked();
     state.startWithWindows = mnuStart->isChecked();
-    state.awayWhenIdle = mnuaway->isChecked();
+    state.awayWhenIdle = m_status->isAwayWhenIdle();
     state.hasSize = !isMinimized() && !isMaximized();
     const QSize outer = m_keeper->outerSize();
     state.width = pixelsToTwips(outer.width(), logicalDpiX());

@@ -2,6 +2,7 @@
 
 #include "desktop/windowkeeper.h"
 #include "main_window/chatscreen.h"
+#include "main_window/statusmenu.h"
 #include "presence/exitrequest.h"
 #include "settings/settingsformat.h"
 #include "settings/settingssaver.h"
@@ -82,7 +83,7 @@ private:
     void setStartWithWindowsChecked(bool checked) override { mnuStart->setChecked(checked); }
     void setOuterHeight(double twips) override;
     void setOuterWidth(double twips) override;
-    void setAwayWhenIdle(bool on) override { mnuaway->setChecked(on); }
+    void setAwayWhenIdle(bool on) override { m_status->setAwayWhenIdle(on); }
 
     SettingsSaver m_saver;
     bool m_applyingSettings = false;
@@ -99,10 +100,6 @@ private:
     QAction *mnuStart = nullptr;
     QAction *mnuShow = nullptr;
     QAction *mnutop = nullptr;
-    QAction *mnuonline = nullptr;
-    QAction *mnuoffline = nullptr;
-    QAction *mnuaway = nullptr;
-    QMenu *mnustatus = nullptr;
     QMenu *mnutray = nullptr;
 
     QWidget *m_client = nullptr;
@@ -111,6 +108,7 @@ private:
     WindowKeeper *m_keeper;
     ChatScreen *m_chat = nullptr;
     ChatAttention *m_attention = nullptr;
+    StatusMenu *m_status = nullptr;
     Presence *m_presence = nullptr; // sends through webStart
     ExitRequest *m_exit = nullptr;
     TrayIcon *m_tray = nullptr;

@@ -11,9 +11,18 @@ Presence::Presence(QNetworkAccessManager *network, Links links, const PresenceTi
     : QObject(parent),
       m_links(std::move(links)),
       m_timings(timings),
+      m_site(timings.unheardMessageAfterMs),
       m_networkAccess(network),
       m_sender(new StatusSender(network, timings.firstRetryMs, timings.longestRetryMs, this))
 {
+    connect(m_sender, &StatusSender::attemptEnded, this, &Presence::attemptEnded);
+    m_unheard.setSingleShot(true);
+    m_unheard.setTimerType(Qt::PreciseTimer);
+    connect(&m_unheard, &QTimer::timeout, this, [this] {
+        if (m_site.takeUnheardMessage(QDateTime::currentDateTime()))
+            emit siteUnheard();
+        scheduleUnheardMessage();
+    });
     // The watchers come with the event loop: the start-up request, sent right
     // after this, does not wait for the buses and the network monitor.
     QMetaObject::invokeMethod(this, &Presence::watch, Qt::QueuedConnection);
@@ -73,7 +82,6 @@ void Presence::setAwayWhenIdle(bool on)
 
 bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
 {
-    const bool wasAway = m_rules.isShownAway();
     const PresenceStep step = m_rules.apply(event);
     if (step.cancelRetry)
         m_sender->cancelRetry();
@@ -88,7 +96,53 @@ bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
     const bool sending = !link.isEmpty();
     if (sending)
         m_sender->send(link, step.untilAnswered, std::move(whenSent));
-    if (m_rules.isShownAway() != wasAway)
-        emit shownAwayChanged(!wasAway);
+    if (step.send != StatusLink::None)
+        noteRequest(event, step.send, sending);
     return sending;
+}
+
+// The start-up link says online; the exit link says offline when chosen or
+// asleep, and away otherwise (locked or idle).
+void Presence::noteRequest(PresenceEvent event, StatusLink link, bool sent)
+{
+    using Request = SiteStatus::Request;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (!sent)
+        m_site.linkMissing(now);
+    else if (link == StatusLink::Start)
+        m_site.requested(Request::Online, now);
+    else if (event == PresenceEvent::Sleep)
+        m_site.requested(Request::Asleep, now);
+    else
+        m_site.requested(event == PresenceEvent::OfflineClicked ? Request::Offline : Request::Away,
+                         now);
+    siteChanged();
+}
+
+void Presence::attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    if (reply.outcome == StatusRequester::Outcome::Answered)
+        m_site.answered(reply.httpStatus, reply.words, now);
+    else
+        m_site.notAnswered(reply.words, now,
+                           nextTryInMs < 0 ? QDateTime() : now.addMSecs(nextTryInMs));
+    siteChanged();
+}
+
+void Presence::siteChanged()
+{
+    scheduleUnheardMessage();
+    emit siteStatusChanged(m_site);
+}
+
+void Presence::scheduleUnheardMessage()
+{
+    const QDateTime due = m_site.unheardMessageAt();
+    if (!due.isValid()) {
+        m_unheard.stop();
+        return;
+    }
+    // Never further off than the wait it was given, so it fits an int.
+    m_unheard.start(int(qMax<qint64>(0, QDateTime::currentDateTime().msecsTo(due))));
 }

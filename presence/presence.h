@@ -1,9 +1,12 @@
 #pragma once
 
 #include "presence/presencerules.h"
+#include "presence/sitestatus.h"
+#include "presence/statusrequester.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -22,6 +25,7 @@ struct PresenceTimings {
     int longestSleepHoldMs = 3 * 1000;
     int idleAfterMs = 10 * 60 * 1000;
     int lookWhileIdleMs = 1000;
+    int unheardMessageAfterMs = 2 * 60 * 1000;
 };
 
 // The status the owner's site shows: it follows the owner's choice of Online
@@ -55,20 +59,28 @@ public:
     void exiting();
     void setAwayWhenIdle(bool on);
 
-    bool isShownAway() const { return m_rules.isShownAway(); }
+    const SiteStatus &siteStatus() const { return m_site; }
 
 signals:
-    void shownAwayChanged(bool away);
+    void siteStatusChanged(const SiteStatus &status);
+    // The owner's coming online has not reached the site for a while.
+    void siteUnheard();
 
 private:
     void watch();
     // Runs the rules' step; true when a request went out, and whenSent then
     // hears when its first attempt has ended.
     bool handle(PresenceEvent event, std::function<void()> whenSent = {});
+    void noteRequest(PresenceEvent event, StatusLink link, bool sent);
+    void attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs);
+    void siteChanged();
+    void scheduleUnheardMessage();
 
     Links m_links;
     PresenceTimings m_timings;
     PresenceRules m_rules;
+    SiteStatus m_site;
+    QTimer m_unheard;
     QNetworkAccessManager *m_networkAccess;
     StatusSender *m_sender;
     bool m_awayWhenIdle = false;

@@ -36,13 +36,20 @@ bool isOnTheWay(QNetworkReply::NetworkError error)
     }
 }
 
-StatusRequester::Outcome outcomeOf(const QNetworkReply &reply)
+StatusRequester::Reply replyOf(const QNetworkReply &reply)
 {
-    if (reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()
-        || reply.error() == QNetworkReply::NoError)
-        return StatusRequester::Outcome::Answered;
-    return isOnTheWay(reply.error()) ? StatusRequester::Outcome::Unreachable
-                                     : StatusRequester::Outcome::Failed;
+    using Outcome = StatusRequester::Outcome;
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() || reply.error() == QNetworkReply::NoError)
+        return { Outcome::Answered, status.toInt(),
+                 QString::fromLatin1(
+                         reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray()) };
+    QString why = reply.error() == QNetworkReply::OperationCanceledError
+            ? QStringLiteral("no answer in %1 s").arg(kAnswerTimeoutMs / 1000)
+            : reply.errorString();
+    if (!why.isEmpty())
+        why[0] = why[0].toLower();
+    return { isOnTheWay(reply.error()) ? Outcome::Unreachable : Outcome::Failed, 0, why };
 }
 
 } // namespace
@@ -54,14 +61,18 @@ StatusRequester::StatusRequester(QNetworkAccessManager *network, const QString &
     setObjectName(name);
 }
 
-void StatusRequester::open(const QString &link, std::function<void(Outcome)> whenDone)
+void StatusRequester::open(const QString &link, std::function<void(const Reply &)> whenDone)
 {
     const QUrl url = QUrl::fromUserInput(link);
     if (!url.isValid()) {
         qCDebug(lcStatus).noquote() << objectName() << "skipped: no address in" << link;
         // Reported later, never from inside open(): callers may still be setting up.
         QMetaObject::invokeMethod(
-                this, [this, url, whenDone] { finish(url, Outcome::Failed, whenDone); },
+                this,
+                [this, url, whenDone] {
+                    finish(url, { Outcome::Failed, 0, QStringLiteral("no address in the link") },
+                           whenDone);
+                },
                 Qt::QueuedConnection);
         return;
     }
@@ -74,20 +85,20 @@ void StatusRequester::open(const QString &link, std::function<void(Outcome)> whe
     qCDebug(lcStatus).noquote() << objectName() << "requested" << url.toString();
     connect(reply, &QNetworkReply::finished, this, [this, reply, url, whenDone] {
         reply->deleteLater();
-        // The answer itself does not matter to the program; a failed request
+        // The page itself does not matter to the program; a failed request
         // costs nothing but that request (and, for some, a later attempt).
         qCDebug(lcStatus).noquote() << objectName() << "completed" << url.toString()
                                     << (reply->error() == QNetworkReply::NoError
                                                 ? QStringLiteral("ok")
                                                 : reply->errorString());
-        finish(url, outcomeOf(*reply), whenDone);
+        finish(url, replyOf(*reply), whenDone);
     });
 }
 
-void StatusRequester::finish(const QUrl &url, Outcome outcome,
-                             const std::function<void(Outcome)> &whenDone)
+void StatusRequester::finish(const QUrl &url, const Reply &reply,
+                             const std::function<void(const Reply &)> &whenDone)
 {
     if (whenDone)
-        whenDone(outcome);
-    emit completed(url, outcome);
+        whenDone(reply);
+    emit completed(url, reply.outcome);
 }

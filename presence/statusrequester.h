@@ -11,8 +11,9 @@ class QNetworkAccessManager;
 Q_DECLARE_LOGGING_CATEGORY(lcStatus)
 
 // Opens a status link of the owner's site (a script that changes the status
-// shown there) and forgets the answer: the site only needs to receive the
-// request. Redirects are followed; file:// links work too.
+// shown there) and keeps of the answer only its status line: the site needs
+// nothing but the request, the owner needs to know whether it got there.
+// Redirects are followed; file:// links work too.
 class StatusRequester : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +24,12 @@ public:
         Failed, // no address, or a failure no later attempt would change
     };
     Q_ENUM(Outcome)
+    // What the site said (its HTTP status and reason), or why it said nothing.
+    struct Reply {
+        Outcome outcome;
+        int httpStatus = 0; // 0: no HTTP answer
+        QString words; // "Internal Server Error", "connection refused"
+    };
 
     StatusRequester(QNetworkAccessManager *network, const QString &name, QObject *parent);
 
@@ -30,7 +37,7 @@ public:
     // is an http address). A link that names no address sends nothing but is
     // still reported as completed, so that whoever waits for it goes on.
     // whenDone, if given, hears of this one request's end.
-    void open(const QString &link, std::function<void(Outcome)> whenDone = {});
+    void open(const QString &link, std::function<void(const Reply &)> whenDone = {});
 
     QNetworkAccessManager *network() const { return m_network; }
 
@@ -39,7 +46,8 @@ signals:
     void completed(const QUrl &url, StatusRequester::Outcome outcome);
 
 private:
-    void finish(const QUrl &url, Outcome outcome, const std::function<void(Outcome)> &whenDone);
+    void finish(const QUrl &url, const Reply &reply,
+                const std::function<void(const Reply &)> &whenDone);
 
     QNetworkAccessManager *m_network;
 };

@@ -43,15 +43,19 @@ void StatusSender::retryNow()
 void StatusSender::attempt(std::function<void()> whenDone)
 {
     const quint64 generation = m_generation;
-    m_requester->open(m_link, [this, generation, whenDone](StatusRequester::Outcome outcome) {
+    m_requester->open(m_link, [this, generation, whenDone](const StatusRequester::Reply &reply) {
         if (whenDone)
             whenDone();
-        if (!m_untilAnswered || outcome != StatusRequester::Outcome::Unreachable
-            || generation != m_generation)
+        if (generation != m_generation)
             return;
+        if (!m_untilAnswered || reply.outcome != StatusRequester::Outcome::Unreachable) {
+            emit attemptEnded(reply, -1);
+            return;
+        }
         qCDebug(lcStatus).noquote() << "site out of reach; next attempt in" << m_nextPauseMs
                                     << "ms:" << m_link;
         m_pause.start(m_nextPauseMs);
         m_nextPauseMs = std::min(m_nextPauseMs * 2, m_longestRetryMs);
+        emit attemptEnded(reply, m_pause.interval());
     });
 }

@@ -29,6 +29,11 @@ public:
 
     bool isRetrying() const { return m_pause.isActive(); }
 
+signals:
+    // Each attempt of the latest request, and the pause before the next
+    // one (-1: none will come).
+    void attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs);
+
 private:
     void attempt(std::function<void()> whenDone);
 

@@ -127,16 +127,30 @@ private slots:
         QCOMPARE(messages.at(2).at(1).toString(), "C");
     }
 
-    // At 22 pixels, the size of most panels: "9+" above nine, in its corner.
-    void iconShowsTheCount()
+    // At 22 pixels, the size of most panels: "9+" above nine, in its corner;
+    // the site's four looks, each its own, the warning amber in the lower
+    // corner that the count leaves free, and the count on it as on the others.
+    void iconShowsTheCountAndTheSite()
     {
         const QIcon own(":/icons/talvorin-32.png");
-        const auto icon = [&](int unread) { return badgedIcon(own, unread).pixmap(22).toImage(); };
+        const auto icon = [&](int unread, StatusLook look = StatusLook::Own) {
+            return badgedIcon(own, unread, look).pixmap(22).toImage();
+        };
         QCOMPARE(icon(0), own.pixmap(22).toImage());
         QVERIFY(icon(1) != icon(0) && icon(1) != icon(2) && icon(9) != icon(10));
         QCOMPARE(icon(10), icon(99));
-        const QRect lower(0, 13, 22, 9);
+        const QRect lower(0, 13, 22, 9), upper(0, 0, 22, 9);
         QCOMPARE(icon(10).copy(lower), icon(0).copy(lower));
+
+        const QList<QImage> looks { icon(0), icon(0, StatusLook::Greyed),
+                                    icon(0, StatusLook::Dimmed), icon(0, StatusLook::Warning) };
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(looks.indexOf(looks[i]) == i);
+        const QRgb mark = looks[3].pixel(12, 19);
+        QVERIFY2(qRed(mark) > 200 && qBlue(mark) < 80, qPrintable(QString::number(mark, 16)));
+        QCOMPARE(looks[3].copy(upper), icon(0).copy(upper));
+        QCOMPARE(icon(3, StatusLook::Warning).copy(upper), icon(3).copy(upper));
+        QCOMPARE(icon(3, StatusLook::Warning).copy(lower), looks[3].copy(lower));
     }
 
     // A frame larger than the screen's free area shrinks to it; one partly off

@@ -28,7 +28,9 @@ private slots:
         keeper.restore(Qt::WindowNoState);
         QTRY_VERIFY(!window.isMinimized());
         QTest::qWait(300); // the window manager's answer to the restore
-        QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(window.winId()) }), 0);
+        QCOMPARE(
+                QProcess::execute("xdotool", { "windowminimize", QString::number(window.winId()) }),
+                0);
         QTRY_VERIFY(minimizedWithButton());
     }
 };

@@ -47,14 +47,16 @@ private slots:
         };
         QTest::qWait(300); // the window manager has framed the window
         QCOMPARE(wmState(m_window), "Normal");
-        QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(m_window.winId()) }),
+        QCOMPARE(QProcess::execute("xdotool",
+                                   { "windowminimize", QString::number(m_window.winId()) }),
                  0);
         QTRY_VERIFY(hiddenInTray());
 
         m_keeper->restore(Qt::WindowMaximized);
         QTest::qWait(1500); // the window manager has done maximizing
         QVERIFY(m_window.isVisible() && m_window.isMaximized());
-        QVERIFY(wmState(m_window) == "Normal" && netWmStateHas(m_window, "_NET_WM_STATE_MAXIMIZED_VERT"));
+        QVERIFY(wmState(m_window) == "Normal"
+                && netWmStateHas(m_window, "_NET_WM_STATE_MAXIMIZED_VERT"));
 
         m_window.showMinimized();
         QTRY_VERIFY(hiddenInTray());

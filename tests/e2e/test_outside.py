@@ -6,7 +6,7 @@
 # SIGTERM. A fake logind on a private system bus serves both.
 # Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf
 # (on an X display with openbox and trayer, as scripts/test gives it).
-import os, re, select, shutil, signal, subprocess, sys, tempfile, threading, time
+import os, re, select, shutil, signal, socket, subprocess, sys, tempfile, threading, time
 from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 import dbus, dbus.service
@@ -29,6 +29,9 @@ asked = []  # every path the site was asked for, in order; /on and /off are the 
 class Site(SimpleHTTPRequestHandler):
     def log_request(self, *args):  # as the answer starts, so before the program can hear it
         asked.append(self.path)
+
+    def do_GET(self):  # /fail is a status script that fails
+        return self.send_error(500) if self.path == "/fail" else super().do_GET()
 
 
 class Watcher(dbus.service.Object):
@@ -116,6 +119,34 @@ def start(session, where=None):
     return programs[-1]
 
 
+# A copy in a folder of its own, whose only link is the start-up one.
+def start_copy(session, link):
+    where = tempfile.mkdtemp(dir=folder)
+    shutil.copy2(EXE, where)
+    Path(where, "talvorin.ini").write_text("[linkstart]=" + link + "\r\n", newline="")
+    return start(session, where)
+
+
+ONLINE = r"Your site shows you online since \d\d:\d\d"
+NOT_REACHED = r"Your site was not reached since \d\d:\d\d \(connection refused\) \u2014 next try at \d\d:\d\d"
+FAILED = r"Your site answered 500 Internal Server Error at \d\d:\d\d"
+
+
+# The icons docked in trayer's panel: the middle of each on the screen, and
+# what it shows: "warning" (an amber mark), "colour" (the own blue) or "grey".
+def docked():
+    found = re.findall(r'"TalvorinTool"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)', "".join(
+        run("xwininfo", "-tree", "-id", panel) for panel in run("xdotool", "search", "--name", "^panel$").split()))
+    icons = []
+    for w, h, x, y in ((int(v) for v in size_and_place) for size_and_place in found):
+        rgb = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "-depth", "8",
+                              "rgb:-"], stdout=subprocess.PIPE).stdout
+        pixels = list(zip(rgb[0::3], rgb[1::3], rgb[2::3]))
+        icons.append(((x + w // 2, y + h // 2), "warning" if any(r > 200 and 120 < g < 210 and b < 60 for r, g, b in pixels)
+                      else "colour" if any(b - r > 100 for r, g, b in pixels) else "grey"))
+    return icons
+
+
 # The status links the site has seen are these, in this order.
 def sent(*links):
     return lambda: [path for path in asked if path in ("/on", "/off")] == list(links)
@@ -133,15 +164,27 @@ def run_a():
     saver = on_loop(serve)
     program = start(session)
     wait_until(lambda: Watcher.items, "the item registers")
-    beside = tempfile.mkdtemp(dir=folder)  # a copy of its own, with no settings file yet
-    shutil.copy2(EXE, beside)
-    start(session, beside)
-    wait_until(lambda: len(Watcher.items) == 2, "a copy beside another settings file runs as well")
-    programs[-1].kill()  # its window would stand beside the first one's
     bus = dbus.bus.BusConnection(session)
+    getter = lambda service: lambda name: bus.get_object(service, "/StatusNotifierItem").Get(
+        ITEM, name, dbus_interface=PROPS, byte_arrays=True)
     item = bus.get_object(Watcher.items[0], "/StatusNotifierItem")
-    get = lambda name: item.Get(ITEM, name, dbus_interface=PROPS, byte_arrays=True)
+    get = getter(Watcher.items[0])
+    # The design's text or the count, then the site's status (none while a tray message shows).
+    tip = lambda get: (str(get("ToolTip")[2]).split("\n") + [""])[:2]
+    wait_until(lambda: re.fullmatch(ONLINE, tip(get)[1]), "the site answered: online")
     own_icon = get("IconPixmap")
+    # Copies beside other settings files run as well: one whose site is down,
+    # one whose site fails. Neither may ever look as if it had been heard.
+    looks = []
+    for link, said in ((REFUSED, NOT_REACHED), ("http://127.0.0.1:%d/fail" % site.server_port, FAILED)):
+        copy = start_copy(session, link)
+        wait_until(lambda: len(Watcher.items) == len(looks) + 2, "the copy's item registers")
+        seen, copy_get = [], getter(Watcher.items[-1])
+        wait_until(lambda: seen.append(tip(copy_get)) or re.fullmatch(said, seen[-1][1]), said)
+        assert all(line[0] == OWN_TIP and "online" not in line[1] for line in seen), seen
+        looks.append(copy_get("IconPixmap"))
+        copy.kill()  # its window would stand beside the first one's
+    assert looks[0] == looks[1] != own_icon, "a site not heard looks as one that answered"
     menu = bus.get_object(Watcher.items[0], get("Menu"))
     entries = [(i, str(p["label"]), p.get("toggle-state", -1))
                for i, p, _ in menu.GetLayout(0, -1, [], dbus_interface=MENU)[1][2]]
@@ -151,15 +194,16 @@ def run_a():
     menu.Event(entries[2][0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
     wait_until(lambda: not window(), "Minimize hides the window")
     Path(folder, "title.txt").write_text("(3) Visitor: hello")
-    wait_until(lambda: get("ToolTip")[2] == "3 new messages", "the count in the tooltip")
+    wait_until(lambda: tip(get)[0] == "3 new messages", "the count in the tooltip")
     assert get("IconPixmap") != own_icon, "no count on the icon"
     item.Activate(0, 0, dbus_interface=ITEM)
     wait_until(window, "Activate shows the window")
-    wait_until(lambda: get("ToolTip")[2] == OWN_TIP and get("IconPixmap") == own_icon, "the count cleared")
+    wait_until(lambda: tip(get)[0] == OWN_TIP and get("IconPixmap") == own_icon, "the count cleared")
     on_loop(lambda: saver.ActiveChanged(True))  # with "Away when idle" on, as the file has it
-    wait_until(lambda: sent("/on", "/off")() and "shows you as away" in get("ToolTip")[2], "locked: exit link, away")
+    wait_until(lambda: sent("/on", "/off")() and tip(get)[1].startswith("Away since"), "locked: exit link, away")
     on_loop(lambda: saver.ActiveChanged(False))
-    wait_until(lambda: sent("/on", "/off", "/on")() and get("ToolTip")[2] == OWN_TIP, "unlocked: the start link")
+    wait_until(lambda: sent("/on", "/off", "/on")() and re.fullmatch(ONLINE, tip(get)[1]) and get("IconPixmap") == own_icon,
+               "unlocked: the start link, online")
     program.kill()
     program.wait()  # gone for good: a lock of a process still there is no stale one
 
@@ -179,9 +223,18 @@ def run_b():
     # Nothing is written to the pipe: readable is its end of file.
     assert select.select(Logind.inhibitors[-1:], [], [], 30)[0], "the sleep was never let go"
     assert sent("/on", "/off")(), "the sleep was let go before the exit link reached the site"
+    wait_until(lambda: [icon[1] for icon in docked()] == ["grey"], "asleep: offline, greyed")
     on_loop(lambda: logind.PrepareForSleep(False))
     wait_until(lambda: sent("/on", "/off", "/on")() and len(Logind.inhibitors) == taken + 2,
                "woken, the start link and a new sleep delay")
+    # On trayer's panel, from the screen: the icon of a site that answered
+    # beside that of a copy whose site is down.
+    wait_until(lambda: [icon[1] for icon in docked()] == ["colour"], "the own icon, for a site that answered")
+    copy = start_copy(session, REFUSED)
+    wait_until(lambda: sorted(icon[1] for icon in docked()) == ["colour", "warning"], "a warning beside it")
+    copy.kill()
+    copy.wait()
+    wait_until(lambda: len(docked()) == 1, "the copy's icon goes")
 
     run("wmctrl", "-i", "-c", window())
     wait_until(lambda: not window(), "the window manager's close hides the window")
@@ -190,13 +243,8 @@ def run_b():
     run("wmctrl", "-i", "-c", window())
     wait_until(lambda: not window(), "the window manager's close hides the window again")
     assert program.poll() is None, "the window manager's close ended the program"
-    # The windows docked in trayer's panel: width, height, and x and y on the screen
-    # (none: an IndexError at the click).
-    docked = re.findall(r"(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)", "".join(
-        run("xwininfo", "-tree", "-id", panel) for panel in run("xdotool", "search", "--name", "^panel$").split()))
-    icons = [(int(x) + int(w) // 2, int(y) + int(h) // 2) for w, h, x, y in docked
-             if 8 <= int(w) <= 64 and 8 <= int(h) <= 64]
-    run("xdotool", "mousemove", str(icons[0][0]), str(icons[0][1]), "click", "1")
+    middle = docked()[0][0]  # none: an IndexError here
+    run("xdotool", "mousemove", str(middle[0]), str(middle[1]), "click", "1")
     wait_until(window, "a click on the tray icon brings the window back")
 
     program.send_signal(signal.SIGTERM)  # as a logout ends it
@@ -213,6 +261,9 @@ fakes_thread = threading.Thread(target=loop.run, daemon=True)
 try:
     site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory=folder))
     threading.Thread(target=site.serve_forever, daemon=True).start()
+    refused = socket.socket()  # bound, never listening: connecting to it is refused
+    refused.bind(("127.0.0.1", 0))
+    REFUSED = "http://127.0.0.1:%d/on" % refused.getsockname()[1]
     LINKS = "[badgelink]=http://127.0.0.1:{0}/badge.html\r\n[linkstart]=http://127.0.0.1:{0}/on\r\n" \
             "[linkclose]=http://127.0.0.1:{0}/off\r\n".format(site.server_port)
     for name, text in (("badge.html", "<a href='/chat.html' target='_blank'>chat</a>"), ("chat.html", CHAT),

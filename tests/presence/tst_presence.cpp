@@ -19,7 +19,7 @@ class TestPresence : public QObject {
         auto presence = std::make_unique<Presence>(
                 &m_network,
                 Presence::Links { [start] { return start; }, [close] { return close; } },
-                PresenceTimings { 50, 200, 10000, idleAfterMs, 50 }, nullptr);
+                PresenceTimings { 50, 200, 10000, idleAfterMs, 50, 300 }, nullptr);
         QCoreApplication::processEvents(); // the watchers come with the event loop
         return presence;
     }
@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("Offline meanwhile cancels it") << true;
     }
 
+    // Meanwhile the status says so, with one message once it has lasted.
     void startUpLinkRetriedUntilTheSiteIsUp()
     {
         QFETCH(bool, offlineMeanwhile);
@@ -40,16 +41,22 @@ private slots:
         const QUrl down(TestHttpServer::refusedUrl());
         auto presence = makePresence(down.resolved(QUrl("/on")).toString(), other.url("/off"),
                                      24 * 3600 * 1000); // never idle
+        QSignalSpy unheard(presence.get(), &Presence::siteUnheard);
         presence->start();
         QTest::qWait(400); // several refused attempts
+        QTRY_COMPARE(unheard.count(), 1);
         if (offlineMeanwhile) {
             presence->offlineClicked(false);
             QTRY_COMPARE(other.requests(), QList<QByteArray> { "/off" });
         }
+        site.setPage("/on", "ok");
         QVERIFY(site.start(quint16(down.port())));
         QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), offlineMeanwhile ? 0 : 1, 5000);
         QTest::qWait(600); // longer than the longest pause: no further attempt
         QCOMPARE(site.count("/on"), offlineMeanwhile ? 0 : 1);
+        QCOMPARE(presence->siteStatus().state(),
+                 offlineMeanwhile ? SiteStatus::State::Offline : SiteStatus::State::Online);
+        QCOMPARE(unheard.count(), 1); // none again
     }
 
     void idleOwnerShownAwayAndBackOnInput()

@@ -1,4 +1,5 @@
 #include "presence/presencerules.h"
+#include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
 #include "support/testhttpserver.h"
 
@@ -20,6 +21,24 @@ QString words(const PresenceStep &step)
         if (on)
             said << word;
     return said.join(u' ');
+}
+
+// An event as the site status hears it: an answer ("200"), none ("refused",
+// "timeout"), a request (Offline, sleep, wake, lock, unlock) or an empty link.
+void hear(SiteStatus &site, const QString &event, const QDateTime &at)
+{
+    using R = SiteStatus::Request;
+    const QHash<QString, R> requests { { "Offline", R::Offline }, { "sleep", R::Asleep },
+                                       { "wake", R::Online },     { "lock", R::Away },
+                                       { "unlock", R::Online } };
+    if (requests.contains(event))
+        site.requested(requests[event], at);
+    else if (event == "emptied")
+        site.linkMissing(at);
+    else if (event.front().isDigit())
+        site.answered(event.toInt(), "X", at);
+    else
+        site.notAnswered(event, at, at.addSecs(4));
 }
 
 } // namespace
@@ -77,6 +96,63 @@ private slots:
         for (PresenceEvent earlier : before)
             rules.apply(earlier);
         QTEST(words(rules.apply(event)), "step");
+    }
+
+    // What the owner is told the site shows, from each state (rows, each
+    // reached by its events) after each event (columns). Only the owner's
+    // coming online waits for an answer; any other answer changes nothing.
+    void siteStatus_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("after");
+        const QStringList events = QString("200 302 404 500 refused timeout Offline sleep wake lock "
+                                           "unlock emptied").split(u' ');
+        const char *grid[][2] = {
+            { "wake", "online online error error unreached unreached" },
+            { "wake 200", "online online error error unreached unreached" },
+            { "Offline", "offline offline offline offline offline offline" },
+            { "lock", "away away away away away away" },
+            { "wake refused", "online online error error unreached unreached" },
+            { "wake 500", "online online error error unreached unreached" },
+            { "emptied", "nottold nottold nottold nottold nottold nottold" },
+        };
+        for (const auto &[before, answers] : grid) {
+            const QStringList after = QString("%1 offline offline asking away asking nottold")
+                                              .arg(answers).split(u' ');
+            for (int i = 0; i < events.size(); ++i)
+                QTest::addRow("%s, %s", before, qPrintable(events[i]))
+                        << QString(before).split(u' ') << events[i] << after[i];
+        }
+    }
+    void siteStatus()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, event);
+        SiteStatus site(120000);
+        for (const QString &earlier : before + QStringList { event })
+            hear(site, earlier, QDateTime::currentDateTime());
+        const QString states = "asking online offline away unreached error nottold";
+        QTEST(states.split(u' ').at(int(site.state())), "after");
+    }
+
+    // An outage began at its first attempt, not its latest; one message per
+    // outage, and none again until the site has answered.
+    void siteStatusSinceAndUnheardMessage()
+    {
+        SiteStatus site(120000);
+        const QDateTime nine(QDate(2026, 1, 5), QTime(9, 12));
+        for (int second : { 0, 1, 100 })
+            hear(site, second ? "refused" : "wake", nine.addSecs(second));
+        QCOMPARE(site.words(),
+                 "Your site was not reached since 09:12 (refused) \u2014 next try at 09:13");
+        QVERIFY(!site.takeUnheardMessage(nine.addSecs(119)));
+        QVERIFY(site.takeUnheardMessage(nine.addSecs(120)));
+        hear(site, "wake", nine.addSecs(180)); // still out of reach: told already
+        QVERIFY(!site.unheardMessageAt().isValid());
+        hear(site, "500", nine.addSecs(240));
+        hear(site, "wake", nine.addSecs(300)); // reached meanwhile: due again
+        QCOMPARE(site.unheardMessageAt(), nine.addSecs(420));
     }
 
     // Any status from the site means it was reached; only a failure on the
