@@ -1,3 +1,4 @@
+#include "common/graphics.h"
 #include "desktop/shutdownsignals.h"
 #include "desktop/singleinstance.h"
 #include "desktop/xcbgloff.h"
@@ -6,7 +7,6 @@
 #include "settings/settingsfile.h"
 
 #include <QApplication>
-#include <QQuickWindow>
 
 #include <memory>
 
@@ -24,13 +24,7 @@ std::unique_ptr<QApplication> createApplication(int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
-    // The pages are composited in software: a chat window gains nothing from
-    // the GPU, whose contexts and buffers cost some 40 MiB and slow the start.
-    // QT_QUICK_BACKEND still picks another way.
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    // Where it is GL, the browser engine shares its contexts with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    useSoftwareCompositing();
     const std::unique_ptr<QApplication> app = createApplication(argc, argv);
     app->setApplicationName(QStringLiteral("TalvorinTool"));
     app->setDesktopFileName(QStringLiteral("TalvorinTool"));

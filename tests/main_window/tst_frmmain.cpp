@@ -1,10 +1,10 @@
+#include "common/graphics.h"
 #include "desktop/autostartentry.h"
 #include "main_window/badgepage.h"
 #include "settings/frmset.h"
 #include "support/onscreen.h"
 #include "support/startedwindow.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
@@ -53,12 +53,13 @@ QString balloonText()
 // notification area, as scripts/test provides (openbox and trayer on Xvfb);
 // the badge service and the owner's site played by a local server. First one
 // owner's day on one window, each step a test of its own; then starts from a
-// saved file, and the badge page, the chat and the login window as the owner
-// sees them, taken from the screen and typed into through the X server.
+// saved file, and the chat placed in the window. The chat's many routes are
+// the chat screen's own, in tst_chatscreen.
 class TestFrmMain : public QObject {
     Q_OBJECT
-public slots:
-    void openOutside(const QUrl &url) { m_outside.append(url); }
+public:
+    // The pages drawn as the program draws them.
+    static void initMain() { useSoftwareCompositing(); }
 
 private slots:
     void initTestCase()
@@ -67,8 +68,6 @@ private slots:
         QVERIFY(m_server.start());
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
         m_server.setSilent("/silent");
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openOutside");
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     }
     // The later steps of the owner's day need the window of its first.
@@ -297,112 +296,18 @@ private slots:
             QCOMPARE(m_program->savedBytes(), saved);
     }
 
-    // Each badge page opens its chat another way; see support/pages.
-    void everyChatRouteIsPaintedAndTyped_data()
+    // The site hears of the start before the badge is asked for, and the
+    // chat fills the window, 60 twips in from each side, whatever size the
+    // page asks for.
+    void chatComesAfterTheStartAndFillsTheWindow()
     {
-        QTest::addColumn<QByteArray>("badge");
-        for (const char *row :
-             { "/blank", "/opener", "/open", "/open-sized", "/noopener", "/several" })
-            QTest::newRow(row) << QByteArray(row);
-    }
-
-    // The site hears of the start before the badge is asked for; the chat
-    // comes up painted, takes the mouse and the keyboard, and survives hiding
-    // in the tray.
-    void everyChatRouteIsPaintedAndTyped()
-    {
-        QFETCH(QByteArray, badge);
-        const int chats = m_server.count("/chat");
-        frmMain &window = start(badge, linkLine("linkstart", m_server, "/start"));
-        QWebEngineView *chat = window.chatView();
-        QVERIFY(showsColour(chat, kChat));
+        frmMain &window = start("/open-sized", linkLine("linkstart", m_server, "/start"));
+        QVERIFY(showsColour(window.chatView(), kChat));
         const QList<QByteArray> asked = m_server.requests();
-        QCOMPARE(asked.mid(asked.lastIndexOf("/start"), 2).join(' '), "/start " + badge);
-        // A size asked for by the page does not shrink the chat; it fills the
-        // window, 60 twips in from each side.
+        QCOMPARE(asked.mid(asked.lastIndexOf("/start"), 2).join(' '), "/start /open-sized");
         const int in = qRound(60.0 * window.logicalDpiX() / 1440);
-        QCOMPARE(chat->geometry(), window.centralWidget()->rect().adjusted(in, in, -in, -in));
-
-        const int keys = m_server.count("/key?i");
-        QVERIFY(clickAndType(chat, QStringLiteral("hi")));
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/key?i"), keys + 1, 5000);
-
-        window.close();
-        window.bringBack();
-        QVERIFY(QTest::qWaitForWindowExposed(&window) && showsColour(chat, kChat, 5000));
-        QCOMPARE(m_server.count("/chat"), chats + 1); // one click per completed badge
-    }
-
-    // Links, permissions and a dying renderer: a visitor's link goes to the
-    // user's browser, a page gets no permission but notifications and goes
-    // nowhere but the web, and a killed chat renderer brings the chat back once.
-    void pagesStayOnTheWebAndRecover()
-    {
-        frmMain &window = start("/visitor-badge");
-        QWebEngineView *chat = window.chatView();
-        QVERIFY(showsColour(chat, kChat));
-        QVERIFY(clickAndType(chat, {}));
-        QTRY_COMPARE_WITH_TIMEOUT(m_outside, QList<QUrl> { QUrl(m_server.url("/visitor")) }, 10000);
-        QCOMPARE(m_server.count("/visitor"), 0);
-        // The page asked for both at load; location error 1 is a refused permission.
-        QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications granted", 10000);
-        const QString away = "location.href = 'file:///etc/hostname'; setTimeout(function () {"
-                             " location.href = 'chrome://version'; }, 100)";
-        chat->page()->runJavaScript(away);
-        window.badgePage()->runJavaScript(away);
-        QTest::qWait(1500);
-        QCOMPARE(chat->url().path(), QStringLiteral("/visitor-chat"));
-        QCOMPARE(window.badgePage()->url().path(), QStringLiteral("/visitor-badge"));
-        QCOMPARE(m_outside.size(), 1);
-
-        // By now the badge rests (its renderer let go) beside a chat of its
-        // own: the chat's renderer dies, and the badge wakes with one fetch.
-        const qint64 renderer = chat->page()->renderProcessPid();
-        QVERIFY(renderer > 0 && renderer != window.badgePage()->renderProcessPid());
-        QCOMPARE(::kill(pid_t(renderer), SIGKILL), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/visitor-badge"), 2, 15000);
-        QVERIFY(showsColour(chat, kChat));
-        QTest::qWait(1000);
-        QCOMPARE(m_server.count("/visitor-badge"), 2);
-    }
-
-    // Badges that bring no chat at once. Logged out: the message first, then
-    // the login window with the keyboard. A chat that closes itself: the
-    // badge comes back once and opens the chat again, which closes again;
-    // that second close has to wait for the owner's Reload. One that says
-    // "cannot" is left alone; when it hangs its page (last: its renderer may
-    // spin on), Reload gives it a fresh one and the chat comes.
-    void badgesThatBringNoChatAtOnce()
-    {
-        frmMain *window = &start("/logged-out");
-        const QString told = "Login into your account and click RELOAD in the appliction!";
-        QTRY_COMPARE_WITH_TIMEOUT(m_program->messages().join(u'|'), "TalvorinTool: " + told, 15000);
-        auto *login = window->findChild<QWebEngineView *>("LoginWindow");
-        QVERIFY(login && QTest::qWaitForWindowActive(login));
-        QCOMPARE(login->size(), QSize(420, 380));
-        QVERIFY(showsColour(login, QColor(0xc0, 0x50, 0x20))); // support/pages/login.html
-        QTRY_VERIFY(!login->page()->isLoading());
-        QTest::qWait(700); // as a user would: the window has only just appeared
-        QVERIFY(clickAndType(nullptr, "pw")); // no click: the keyboard is the login page's
-        QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().contains("/key?w"), 5000);
-
-        window = &start("/closing");
-        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/closing-chat"), 2, 15000);
-        QTest::qWait(1500);
-        QCOMPARE(m_server.count("/closing"), 2);
-        QVERIFY(!showsColour(window->chatView(), kChat, 0));
-
-        window = &start("/cannot");
-        QTRY_VERIFY_WITH_TIMEOUT(window->badgePage()->badgeHtml().contains("cannot"), 15000);
-        QTest::qWait(800);
-        QVERIFY(m_server.count("/wrong") == 0 && window->chatView()->url().isEmpty());
-        m_server.setRedirect("/cannot", "/hung");
-        window->mnureload_Click();
-        QTRY_COMPARE(m_server.count("/hung"), 1);
-        QTest::qWait(5500); // long enough for the page to count as hung
-        m_server.setRedirect("/cannot", "/blank");
-        window->mnureload_Click();
-        QVERIFY(showsColour(window->chatView(), kChat, 20000));
+        QCOMPARE(window.chatView()->geometry(),
+                 window.centralWidget()->rect().adjusted(in, in, -in, -in));
     }
 
 private:
@@ -438,7 +343,6 @@ private:
     QTemporaryDir m_config; // XDG_CONFIG_HOME, where start at login goes
     std::unique_ptr<StartedWindow> m_day; // the owner's day
     std::unique_ptr<StartedWindow> m_program; // a window of one test
-    QList<QUrl> m_outside; // what went to the user's browser
 };
 
 QTEST_MAIN(TestFrmMain)

@@ -1,15 +1,14 @@
 #pragma once
 
 #include "main_window/frmmain.h"
+#include "support/answeredmessages.h"
 #include "support/testhttpserver.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -32,13 +31,6 @@ public:
         QFile file(iniPath());
         if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size() || !file.flush())
             qFatal("cannot write %s", qPrintable(iniPath()));
-        m_boxes.callOnTimeout([this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                m_messages.append(box->windowTitle() + QLatin1String(": ") + box->text());
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_boxes.start(20);
         m_window = std::make_unique<frmMain>(SettingsFile(iniPath()));
         m_unloaded = std::make_unique<QSignalSpy>(m_window.get(), &frmMain::unloaded);
         m_window->load();
@@ -50,8 +42,8 @@ public:
     QString iniPath() const { return m_dir.filePath(QStringLiteral("talvorin.ini")); }
     frmMain &window() const { return *m_window; }
     QAction *action(const char *name) const { return m_window->findChild<QAction *>(name); }
-    QStringList messages() const { return m_messages; }
-    QString lastMessage() const { return m_messages.value(m_messages.size() - 1); }
+    QStringList messages() const { return m_messages.all(); }
+    QString lastMessage() const { return m_messages.last(); }
     // How often the window was unloaded for good (the program's end).
     int unloadCount() const { return int(m_unloaded->count()); }
     // talvorin.ini as saved, and its lines without their CR LF.
@@ -67,8 +59,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QTimer m_boxes;
-    QStringList m_messages;
+    AnsweredMessages m_messages;
     std::unique_ptr<frmMain> m_window;
     std::unique_ptr<QSignalSpy> m_unloaded;
 };

@@ -1,0 +1,177 @@
+#include "common/graphics.h"
+#include "main_window/badgepage.h"
+#include "main_window/chatscreen.h"
+#include "support/answeredmessages.h"
+#include "support/onscreen.h"
+#include "support/testhttpserver.h"
+
+#include <QDesktopServices>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+#include <csignal>
+
+namespace {
+
+// The background of support/pages/chat.html.
+const QColor kChat(0x2a, 0x7a, 0xb0);
+
+} // namespace
+
+// The chat screen filling a plain window, with the badge service played by a
+// local server: every way a badge opens its chat, and the badges that bring
+// none at once, as the owner sees them: taken from the screen and typed into
+// through the X server (scripts/test gives an X display with a window manager).
+class TestChatScreen : public QObject {
+    Q_OBJECT
+public:
+    // The pages drawn as the program draws them.
+    static void initMain() { useSoftwareCompositing(); }
+
+public slots:
+    void openOutside(const QUrl &url) { m_outside.append(url); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_server.start());
+        m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openOutside");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
+    }
+    void cleanup() { m_window.reset(); }
+    void cleanupTestCase()
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    }
+
+    // Each badge page opens its chat another way; see support/pages.
+    void everyChatRouteIsPaintedAndTyped_data()
+    {
+        QTest::addColumn<QByteArray>("badge");
+        for (const char *row :
+             { "/blank", "/opener", "/open", "/open-sized", "/noopener", "/several" })
+            QTest::newRow(row) << QByteArray(row);
+    }
+
+    // The chat comes up painted, fills its place whatever size the page asks
+    // for, takes the mouse and the keyboard, and survives hiding.
+    void everyChatRouteIsPaintedAndTyped()
+    {
+        QFETCH(QByteArray, badge);
+        const int chats = m_server.count("/chat");
+        QWidget &window = start(badge);
+        QWebEngineView *chat = m_screen->chatView();
+        QVERIFY(showsColour(chat, kChat));
+        QCOMPARE(chat->geometry(), window.rect());
+
+        const int keys = m_server.count("/key?i");
+        QVERIFY(clickAndType(chat, QStringLiteral("hi")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/key?i"), keys + 1, 5000);
+
+        window.hide();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window) && showsColour(chat, kChat, 5000));
+        QCOMPARE(m_server.count("/chat"), chats + 1); // one click per completed badge
+    }
+
+    // Links, permissions and a dying renderer: a visitor's link goes to the
+    // user's browser, a page gets no permission but notifications and goes
+    // nowhere but the web, and a killed chat renderer brings the chat back once.
+    void pagesStayOnTheWebAndRecover()
+    {
+        start("/visitor-badge");
+        QWebEngineView *chat = m_screen->chatView();
+        QVERIFY(showsColour(chat, kChat));
+        QVERIFY(clickAndType(chat, {}));
+        QTRY_COMPARE_WITH_TIMEOUT(m_outside, QList<QUrl> { QUrl(m_server.url("/visitor")) }, 10000);
+        QCOMPARE(m_server.count("/visitor"), 0);
+        // The page asked for both at load; location error 1 is a refused permission.
+        QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications granted", 10000);
+        const QString away = "location.href = 'file:///etc/hostname'; setTimeout(function () {"
+                             " location.href = 'chrome://version'; }, 100)";
+        chat->page()->runJavaScript(away);
+        m_screen->badgePage()->runJavaScript(away);
+        QTest::qWait(1500);
+        QCOMPARE(chat->url().path(), QStringLiteral("/visitor-chat"));
+        QCOMPARE(m_screen->badgePage()->url().path(), QStringLiteral("/visitor-badge"));
+        QCOMPARE(m_outside.size(), 1);
+
+        // By now the badge rests (its renderer let go) beside a chat of its
+        // own: the chat's renderer dies, and the badge wakes with one fetch.
+        const qint64 renderer = chat->page()->renderProcessPid();
+        QVERIFY(renderer > 0 && renderer != m_screen->badgePage()->renderProcessPid());
+        QCOMPARE(::kill(pid_t(renderer), SIGKILL), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/visitor-badge"), 2, 15000);
+        QVERIFY(showsColour(chat, kChat));
+        QTest::qWait(1000);
+        QCOMPARE(m_server.count("/visitor-badge"), 2);
+    }
+
+    // Badges that bring no chat at once. Logged out: the message first, then
+    // the login window with the keyboard. A chat that closes itself: the
+    // badge comes back once and opens the chat again, which closes again;
+    // that second close has to wait for the owner's Reload. One that says
+    // "cannot" is left alone; when it hangs its page (last: its renderer may
+    // spin on), Reload gives it a fresh one and the chat comes.
+    void badgesThatBringNoChatAtOnce()
+    {
+        AnsweredMessages messages;
+        QWidget *window = &start("/logged-out");
+        const QString told = "Login into your account and click RELOAD in the appliction!";
+        QTRY_COMPARE_WITH_TIMEOUT(messages.all().join(u'|'), "TalvorinTool: " + told, 15000);
+        auto *login = window->findChild<QWebEngineView *>("LoginWindow");
+        QVERIFY(login && QTest::qWaitForWindowActive(login));
+        QCOMPARE(login->size(), QSize(420, 380));
+        QVERIFY(showsColour(login, QColor(0xc0, 0x50, 0x20))); // support/pages/login.html
+        QTRY_VERIFY(!login->page()->isLoading());
+        QTest::qWait(700); // as a user would: the window has only just appeared
+        QVERIFY(clickAndType(nullptr, "pw")); // no click: the keyboard is the login page's
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().contains("/key?w"), 5000);
+
+        start("/closing");
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/closing-chat"), 2, 15000);
+        QTest::qWait(1500);
+        QCOMPARE(m_server.count("/closing"), 2);
+        QVERIFY(!showsColour(m_screen->chatView(), kChat, 0));
+
+        start("/cannot");
+        QTRY_VERIFY_WITH_TIMEOUT(m_screen->badgePage()->badgeHtml().contains("cannot"), 15000);
+        QTest::qWait(800);
+        QVERIFY(m_server.count("/wrong") == 0 && m_screen->chatView()->url().isEmpty());
+        m_server.setRedirect("/cannot", "/hung");
+        m_screen->reload();
+        QTRY_COMPARE(m_server.count("/hung"), 1);
+        QTest::qWait(5500); // long enough for the page to count as hung
+        m_server.setRedirect("/cannot", "/blank");
+        m_screen->reload();
+        QVERIFY(showsColour(m_screen->chatView(), kChat, 20000));
+    }
+
+private:
+    // A shown window whose chat screen loads the badge at `badge`.
+    QWidget &start(const QByteArray &badge)
+    {
+        m_window.reset(); // one profile at a time
+        m_window = std::make_unique<QWidget>();
+        m_window->resize(450, 600);
+        const QString link = m_server.url(badge);
+        m_screen = new ChatScreen(m_window.get(), m_window.get(), [link] { return link; });
+        auto *layout = new QVBoxLayout(m_window.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(m_screen->chatView());
+        m_screen->start();
+        m_window->show();
+        m_screen->loadBadge();
+        return *m_window;
+    }
+
+    TestHttpServer m_server;
+    std::unique_ptr<QWidget> m_window;
+    ChatScreen *m_screen = nullptr; // the window's
+    QList<QUrl> m_outside; // what went to the user's browser
+};
+
+QTEST_MAIN(TestChatScreen)
+#include "tst_chatscreen.moc"
