@@ -1,3 +1,5 @@
+#include "desktop/commandline.h"
+#include "desktop/qtplatform.h"
 #include "desktop/shutdownsignals.h"
 #include "desktop/singleinstance.h"
 #include "desktop/xcbgloff.h"
@@ -9,21 +11,55 @@
 #include <QQuickWindow>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
+// The arguments the application object keeps for its whole life: the
+// program's own, and a platform of Qt's where its own choice would cost a
+// feature (see preferredQtPlatform). Given as an argument, not through
+// QT_QPA_PLATFORM, so that the programs the user opens from here (a browser
+// for a visitor's link) make their own choice.
+class ApplicationArguments {
+public:
+    ApplicationArguments(int argc, char **argv) : m_platform(preferredQtPlatform())
+    {
+        m_argv.assign(argv, argv + argc);
+        if (!m_platform.isEmpty())
+            m_argv.insert(m_argv.end(), { m_option.data(), m_platform.data() });
+        m_argc = int(m_argv.size());
+        m_argv.push_back(nullptr);
+    }
+    int &argc() { return m_argc; }
+    char **argv() { return m_argv.data(); }
+
+private:
+    QByteArray m_option = QByteArrayLiteral("-platform");
+    QByteArray m_platform;
+    std::vector<char *> m_argv;
+    int m_argc = 0;
+};
+
 // Without GL of Qt's own on X11 while the application object is made: see
 // XcbGlOff.
-std::unique_ptr<QApplication> createApplication(int &argc, char **argv)
+std::unique_ptr<QApplication> createApplication(ApplicationArguments &arguments)
 {
     const XcbGlOff noGl;
-    return std::make_unique<QApplication>(argc, argv);
+    return std::make_unique<QApplication>(arguments.argc(), arguments.argv());
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // A logout may come while the program is still starting: from here on it
+    // waits for the window's Exit instead of ending the program on the spot.
+    ShutdownSignals::catchEarly();
+    QCoreApplication::setApplicationName(QStringLiteral("TalvorinTool"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALVORIN_VERSION));
+    if (const std::optional<int> status = answerCommandLine(argc, argv))
+        return *status;
+
     // The pages are composited in software: a chat window gains nothing from
     // the GPU, whose contexts and buffers cost some 40 MiB and slow the start.
     // QT_QUICK_BACKEND still picks another way.
@@ -31,11 +67,12 @@ int main(int argc, char *argv[])
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     // Where it is GL, the browser engine shares its contexts with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    const std::unique_ptr<QApplication> app = createApplication(argc, argv);
-    app->setApplicationName(QStringLiteral("TalvorinTool"));
+    ApplicationArguments arguments(argc, argv);
+    const std::unique_ptr<QApplication> app = createApplication(arguments);
     app->setDesktopFileName(QStringLiteral("TalvorinTool"));
     // Closing the window only hides it; the program ends with Exit alone.
     app->setQuitOnLastWindowClosed(false);
+    ShutdownSignals shutdown;
 
     const SettingsFile settings = SettingsFile::forThisProgram();
     const std::unique_ptr<SingleInstance> onlyCopy = SingleInstance::claim(settings.path());
@@ -48,16 +85,17 @@ int main(int argc, char *argv[])
     app->setWindowIcon(window.windowIcon());
     QObject::connect(onlyCopy.get(), &SingleInstance::activationRequested, &window,
                      &frmMain::bringBack);
-
-    ShutdownSignals shutdown;
     QObject::connect(&shutdown, &ShutdownSignals::shutdownRequested, &window,
                      &frmMain::mnuExit_Click);
-    QObject::connect(app.get(), &QGuiApplication::commitDataRequest, &window, &frmMain::sessionEnding);
+    QObject::connect(&shutdown, &ShutdownSignals::sessionEnding, &window, &frmMain::sessionEnding);
     QObject::connect(&window, &frmMain::unloaded, app.get(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
     window.load();
     if (!window.isExitRequested())
         window.show();
+    // A request to end that came while the window was being made runs its
+    // Exit now, from the event loop.
+    shutdown.open();
     return app->exec();
 }
