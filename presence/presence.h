@@ -54,6 +54,9 @@ public:
     // Exit sends the exit link: nothing older may reach the site after it.
     void exiting();
     void setAwayWhenIdle(bool on);
+    // The computer has a network again: a request waiting for its next
+    // attempt goes now. The platform's network watcher calls it.
+    void networkBack();
 
     bool isShownAway() const { return m_rules.isShownAway(); }
 
