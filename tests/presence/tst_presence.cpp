@@ -12,14 +12,17 @@ class TestPresence : public QObject {
     Q_OBJECT
     QNetworkAccessManager m_network;
 
+    static constexpr int kNeverIdle = 24 * 3600 * 1000;
+
+    // Retries after 50, 100, 200, 200 ... ms unless told otherwise.
     std::unique_ptr<Presence> makePresence(const QString &start, const QString &close,
-                                           int idleAfterMs)
+                                           int idleAfterMs, int firstRetryMs = 50)
     {
-        // Retries after 50, 100, 200, 200 ... ms.
         auto presence = std::make_unique<Presence>(
                 &m_network,
                 Presence::Links { [start] { return start; }, [close] { return close; } },
-                PresenceTimings { 50, 200, 10000, idleAfterMs, 50 }, nullptr);
+                PresenceTimings { firstRetryMs, std::max(firstRetryMs, 200), 10000, idleAfterMs, 50 },
+                nullptr);
         QCoreApplication::processEvents(); // the watchers come with the event loop
         return presence;
     }
@@ -39,7 +42,7 @@ private slots:
         QVERIFY(other.start());
         const QUrl down(TestHttpServer::refusedUrl());
         auto presence = makePresence(down.resolved(QUrl("/on")).toString(), other.url("/off"),
-                                     24 * 3600 * 1000); // never idle
+                                     kNeverIdle);
         presence->start();
         QTest::qWait(400); // several refused attempts
         if (offlineMeanwhile) {
@@ -50,6 +53,29 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), offlineMeanwhile ? 0 : 1, 5000);
         QTest::qWait(600); // longer than the longest pause: no further attempt
         QCOMPARE(site.count("/on"), offlineMeanwhile ? 0 : 1);
+    }
+
+    // A site that takes the connection and drops it is asked again and again,
+    // less and less often up to the longest pause; and at once when the
+    // network comes back.
+    void downSiteAskedLessOftenAndAtOnceWhenTheNetworkIsBack()
+    {
+        TestHttpServer site;
+        QVERIFY(site.start());
+        site.setDropped("/on");
+        auto presence = makePresence(site.url("/on"), {}, kNeverIdle);
+        presence->start();
+        QTest::qWait(1500);
+        // At 0, 50, 150, 350, 550 ... 1350 ms: 9. Every 50 ms it would be 30,
+        // doubling without a longest pause 5.
+        const int asked = site.count("/on");
+        QVERIFY2(asked >= 7 && asked <= 11, QByteArray::number(asked));
+
+        presence = makePresence(site.url("/on"), {}, kNeverIdle, 60 * 1000);
+        presence->start();
+        QTRY_COMPARE(site.count("/on"), asked + 1);
+        presence->networkBack();
+        QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), asked + 2, 2000);
     }
 
     void idleOwnerShownAwayAndBackOnInput()
