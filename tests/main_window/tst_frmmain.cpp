@@ -152,6 +152,14 @@ private slots:
             }
         }
 
+        // An entry removed outside the program: unchecking needs no word.
+        action("mnuStart")->trigger();
+        QVERIFY(QFile::remove(m_config.filePath(QStringLiteral("autostart/TalvorinTool.desktop"))));
+        action("mnuTrayStart")->trigger();
+        QVERIFY(m_day->messages().isEmpty() && !action("mnuStart")->isChecked()
+                && !action("mnuTrayStart")->isChecked());
+        QCOMPARE(m_day->savedLines().at(5), "[startwin]=False");
+
         // Where the entry cannot be written the owner is told, both check
         // marks stay off and nothing is saved.
         QTemporaryFile blocker; // a file where the folder of the entry would go
@@ -185,7 +193,7 @@ private slots:
 
         // Shown and looked at: no message. Hidden: the icon carries the count
         // and the message, which brings the window back. Web notifications go
-        // beside the icon too.
+        // beside the icon too, and count as unread.
         QWebEngineView *chat = window().chatView();
         const QImage ownIcon = trayPixels();
         chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: hello'"));
@@ -205,6 +213,8 @@ private slots:
         chat->page()->runJavaScript("Notification.requestPermission().then(function () {"
                                     " new Notification('Visitor', {body: 'Knock knock'}); });");
         QTRY_VERIFY(balloonText().contains("Knock knock"));
+        QTRY_COMPARE(tray()->toolTip(), "1 new message");
+        QVERIFY(trayPixels() != ownIcon);
     }
 
     // Maximize in the tray menu brings the hidden window back maximized, for
