@@ -137,6 +137,8 @@ private slots:
                 const bool on = !action(twins[i][0])->isChecked();
                 QTest::qWait(200); // the window manager has placed the window
                 const QRect place = window().frameGeometry();
+                if (i == 2 && !on && clicked == twins[i][1]) // an entry removed outside the program
+                    QVERIFY(QFile::remove(m_config.filePath("autostart/TalvorinTool.desktop")));
                 action(clicked)->trigger();
                 QCOMPARE(action(twins[i][0])->isChecked(), on);
                 QCOMPARE(action(twins[i][1])->isChecked(), on);
@@ -152,15 +154,8 @@ private slots:
             }
         }
 
-        // An entry removed outside the program: unchecking needs no word.
-        action("mnuStart")->trigger();
-        QVERIFY(QFile::remove(m_config.filePath(QStringLiteral("autostart/TalvorinTool.desktop"))));
-        action("mnuTrayStart")->trigger();
-        QVERIFY(m_day->messages().isEmpty() && !action("mnuStart")->isChecked()
-                && !action("mnuTrayStart")->isChecked());
-        QCOMPARE(m_day->savedLines().at(5), "[startwin]=False");
-
-        // Where the entry cannot be written the owner is told, both check
+        // Where the entry cannot be written the owner is told (the first
+        // messages of the day: one already gone is no failure), both check
         // marks stay off and nothing is saved.
         QTemporaryFile blocker; // a file where the folder of the entry would go
         QVERIFY(blocker.open() && QFile::resize(m_day->iniPath(), 0));
