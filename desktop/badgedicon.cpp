@@ -17,7 +17,7 @@ QPixmap badged(const QIcon &icon, int unread, int size)
     icon.paint(&painter, image.rect());
     painter.setRenderHint(QPainter::Antialiasing);
 
-    const QString text = unread > 9 ? QStringLiteral("9+") : QString::number(unread);
+    const QString text = badgeText(unread);
     QFont font;
     font.setBold(true);
     font.setPixelSize(qMax(8, size * 10 / 22));
@@ -39,6 +39,13 @@ QPixmap badged(const QIcon &icon, int unread, int size)
 }
 
 } // namespace
+
+QString badgeText(int unread)
+{
+    if (unread <= 0)
+        return {};
+    return unread > 9 ? QStringLiteral("9+") : QString::number(unread);
+}
 
 QIcon badgedIcon(const QIcon &icon, int unread)
 {

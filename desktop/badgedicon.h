@@ -7,3 +7,5 @@
 // for so that the digits stay sharp and readable at 22 pixels. Without unread
 // messages the icon is the program's own.
 QIcon badgedIcon(const QIcon &icon, int unread);
+// What the badge says: empty without unread messages.
+QString badgeText(int unread);

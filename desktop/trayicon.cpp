@@ -60,8 +60,11 @@ void TrayIcon::notify(const QString &title, const QString &text)
 
 void TrayIcon::showUnread(int unread)
 {
+    // A busy chat raises the count every second, but the badge says "9+" for
+    // all of them: each new icon would only fill Qt's pixmap cache anew.
+    if (badgeText(unread) != badgeText(m_unread))
+        m_icon->setIcon(badgedIcon(m_ownIcon, unread));
     m_unread = unread;
-    m_icon->setIcon(badgedIcon(m_ownIcon, unread));
     updateToolTip();
 }
 
