@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 
+#include <utility>
+
 ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
 {
     catchEarly();
