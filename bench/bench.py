@@ -19,6 +19,8 @@ import sys
 import window
 import measure
 import report
+import server
+import soak
 from measure import Config
 from report import mib, msec, seconds
 from server import RequestLog, start_server
@@ -138,7 +140,10 @@ def benchmark(args, exe, url, log):
               ' the program\'s window is closed through the window manager (it hides in the tray), Chromium\'s is'
               ' minimized; after %.0f s the run time of every thread of every process (schedstat, in ns) is'
               ' summed at the start and the end of %.0f s.' % (measure.SETTLE, measure.HIDE_SETTLE, args.idle)]
-    return write(args.output or os.path.join(args.root, 'bench', 'results.md'), lines)
+    path = args.output or os.path.join(args.root, 'bench', 'results.md')
+    # A soak's section stays: it comes from runs of its own.
+    kept = soak.split_off(open(path).read())[1] if os.path.exists(path) else ''
+    return write(path, lines + ([''] + kept.rstrip('\n').split('\n') if kept else []))
 
 
 def program_label(exe, main_exe, config):
@@ -175,6 +180,16 @@ def compare_flags(args, exe, url, log):
     return text
 
 
+def run_soak(args, exe, url, log):
+    server.PAGES.update(soak.PAGES)
+    config = Config.parse(args.also[0]) if args.also else Config()
+    samples, states = soak.soak(args.soak, exe, url, log, config,
+                                not args.no_chromium and bool(measure.chromium_command()))
+    states['messages fetched'] = log.count('/soak-message')
+    return soak.write(args.output or os.path.join(args.root, 'bench', 'results.md'),
+                      soak.section(args.soak, samples, states, config))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--root', required=True, help='the repository (set by bench/run)')
@@ -192,6 +207,9 @@ def main():
     parser.add_argument('--compare-flags', nargs='?', const='', metavar='FILE',
                         help='compare switch sets (built-in list, or one set a line from FILE)')
     parser.add_argument('--idle', type=float, default=30.0, help='seconds hidden in the tray for figure 5 (0: skip)')
+    parser.add_argument('--soak', type=int, metavar='MINUTES',
+                        help='instead: the program and Chromium hidden side by side on a busy chat page for'
+                             ' MINUTES, their memory sampled each minute')
     parser.add_argument('--no-chromium', action='store_true', help='leave Chromium out')
     parser.add_argument('--chromium-flags', default='', help='extra switches for Chromium')
     parser.add_argument('--output', help='where the Markdown goes (default bench/results.md or bench/flags.md)')
@@ -207,7 +225,9 @@ def main():
     log = RequestLog()
     server, url = start_server(log)
     try:
-        if args.compare_flags is not None:
+        if args.soak:
+            text = run_soak(args, exe, url, log)
+        elif args.compare_flags is not None:
             text = compare_flags(args, exe, url, log)
         else:
             text = benchmark(args, exe, url, log)

@@ -47,6 +47,10 @@ class RequestLog:
             self.hits.append((path, time.monotonic()))
             self.cond.notify_all()
 
+    def count(self, path):
+        with self.cond:
+            return sum(hit_path == path for hit_path, _ in self.hits)
+
     def wait_for(self, path, since, deadline):
         """Time of the first request for path at or after since, or None at deadline."""
         with self.cond:

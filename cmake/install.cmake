@@ -32,6 +32,10 @@ if(UNIX AND NOT APPLE)
 
     install(FILES ${_talvorin_res}/${TALVORIN_APPSTREAM_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+    # The man page carries the version of project().
+    configure_file(${_talvorin_res}/TalvorinTool.1 ${PROJECT_BINARY_DIR}/TalvorinTool.1 @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/TalvorinTool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")

@@ -43,7 +43,7 @@ void drawWarning(QPainter &painter, int size)
 
 void drawCount(QPainter &painter, int unread, int size)
 {
-    const QString text = unread > 9 ? QStringLiteral("9+") : QString::number(unread);
+    const QString text = badgeText(unread);
     QFont font;
     font.setBold(true);
     font.setPixelSize(qMax(8, size * 10 / 22));
@@ -84,6 +84,13 @@ QPixmap badged(const QIcon &icon, int unread, StatusLook look, int size)
 }
 
 } // namespace
+
+QString badgeText(int unread)
+{
+    if (unread <= 0)
+        return {};
+    return unread > 9 ? QStringLiteral("9+") : QString::number(unread);
+}
 
 QIcon badgedIcon(const QIcon &icon, int unread, StatusLook look)
 {

@@ -12,3 +12,5 @@ enum class StatusLook { Own, Greyed, Dimmed, Warning };
 // each size a tray asks for so that the digits and the marks stay sharp and
 // readable at 22 pixels. Without either the icon is the program's own.
 QIcon badgedIcon(const QIcon &icon, int unread, StatusLook look = StatusLook::Own);
+// What the badge says: empty without unread messages.
+QString badgeText(int unread);

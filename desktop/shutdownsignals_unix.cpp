@@ -13,7 +13,8 @@ Q_LOGGING_CATEGORY(lcShutdown, "talvorin.shutdown", QtWarningMsg)
 namespace {
 
 // A signal handler may do next to nothing; it writes the signal's number to a
-// socket that the event loop watches (the self-pipe pattern).
+// socket that the event loop watches (the self-pipe pattern). A signal that
+// comes before the event loop runs waits there as a byte.
 int g_pipe[2] = { -1, -1 };
 const int kSignals[] = { SIGTERM, SIGINT, SIGHUP };
 
@@ -27,23 +28,17 @@ extern "C" void onSignal(int number)
 
 } // namespace
 
-ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
+void ShutdownSignals::catchEarly()
 {
-    if (g_pipe[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
-        qCWarning(lcShutdown) << "signals not watched: no socket pair";
+    if (g_pipe[0] != -1)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0) {
+        // Too early for a logging category's rules: this goes to stderr.
+        qWarning("talvorin.shutdown: signals not watched: no socket pair");
         return;
     }
     ::fcntl(g_pipe[0], F_SETFL, O_NONBLOCK);
-
-    m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        while (::read(g_pipe[1], &byte, 1) == 1)
-            qCDebug(lcShutdown) << "signal" << int(byte);
-        emit shutdownRequested();
-    });
     ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
-
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -52,9 +47,22 @@ ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
         ::sigaction(number, &action, nullptr);
 }
 
+void ShutdownSignals::watchPlatform()
+{
+    if (g_pipe[1] == -1)
+        return;
+    m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        while (::read(g_pipe[1], &byte, 1) == 1)
+            qCDebug(lcShutdown) << "signal" << int(byte);
+        request(Request::Shutdown);
+    });
+}
+
 ShutdownSignals::~ShutdownSignals()
 {
-    if (!m_notifier)
+    if (g_pipe[0] == -1)
         return;
     for (int number : kSignals)
         ::signal(number, SIG_DFL);

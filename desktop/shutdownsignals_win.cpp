@@ -1,8 +1,13 @@
 #include "desktop/shutdownsignals.h"
 
-// A Windows session's end arrives as the window system's own close request,
-// which the main window answers; a GUI process has no console signals to catch.
-ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
+// A Windows session's end arrives as the window system's own request to the
+// application object (commitDataRequest), watched from the moment that object
+// exists; a GUI process has no console signals to catch.
+void ShutdownSignals::catchEarly()
+{
+}
+
+void ShutdownSignals::watchPlatform()
 {
 }
 

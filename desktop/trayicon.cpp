@@ -99,7 +99,14 @@ void TrayIcon::tellSiteUnheard()
 // site's status follows on a line of its own.
 void TrayIcon::update()
 {
-    m_icon->setIcon(badgedIcon(m_ownIcon, m_unread, m_look));
+    // A busy chat raises the count every second, but the badge says "9+" for
+    // all of them, and a retried request repeats the same look: each icon
+    // drawn anew for what already shows would only fill Qt's pixmap cache.
+    const std::pair<QString, StatusLook> look { badgeText(m_unread), m_look };
+    if (look != m_drawn) {
+        m_drawn = look;
+        m_icon->setIcon(badgedIcon(m_ownIcon, m_unread, m_look));
+    }
     QString tip = QString::fromLatin1(kTip);
     if (m_unread == 1)
         tip = QStringLiteral("1 new message");

@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QObject>
 
+#include <utility>
+
 class QMenu;
 class QSystemTrayIcon;
 class SiteStatus;
@@ -45,4 +47,5 @@ private:
     int m_unread = 0;
     StatusLook m_look = StatusLook::Own;
     QString m_siteWords;
+    std::pair<QString, StatusLook> m_drawn { QString(), StatusLook::Own }; // what the icon shows
 };

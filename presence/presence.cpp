@@ -36,7 +36,7 @@ void Presence::watch()
     m_network = new NetworkWatcher(this);
     m_idle->setWatching(m_awayWhenIdle);
     auto on = [this](PresenceEvent event) { return [this, event] { handle(event); }; };
-    connect(m_network, &NetworkWatcher::reachable, this, on(PresenceEvent::NetworkBack));
+    connect(m_network, &NetworkWatcher::reachable, this, &Presence::networkBack);
     connect(m_sleep, &SleepWatcher::resumed, this, on(PresenceEvent::Resume));
     connect(m_lock, &LockWatcher::locked, this, on(PresenceEvent::Lock));
     connect(m_lock, &LockWatcher::unlocked, this, on(PresenceEvent::Unlock));
@@ -70,6 +70,11 @@ void Presence::offlineClicked(bool onlineChecked)
 void Presence::exiting()
 {
     handle(PresenceEvent::Exit);
+}
+
+void Presence::networkBack()
+{
+    handle(PresenceEvent::NetworkBack);
 }
 
 void Presence::setAwayWhenIdle(bool on)

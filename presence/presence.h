@@ -58,6 +58,9 @@ public:
     // Exit sends the exit link: nothing older may reach the site after it.
     void exiting();
     void setAwayWhenIdle(bool on);
+    // The computer has a network again: a request waiting for its next
+    // attempt goes now. The platform's network watcher calls it.
+    void networkBack();
 
     const SiteStatus &siteStatus() const { return m_site; }
 

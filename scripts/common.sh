@@ -5,7 +5,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-webengine-dev
-    libxcb1-dev libxcb-screensaver0-dev)
+    libxcb1-dev libxcb-screensaver0-dev
+    g++-mingw-w64-x86-64) # the tests compile the Windows sources for syntax with it
 # Buses of the tests' own, for fake logind and screen saver services.
 BUS_PACKAGES=(dbus-daemon)
 # clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.
@@ -16,8 +17,10 @@ PACKAGE_PACKAGES=(dpkg-dev desktop-file-utils appstream)
 # notification area, for running the program and its tests without a screen.
 DISPLAY_PACKAGES=(xvfb xauth x11-utils libgl1-mesa-dri fonts-dejavu-core openbox trayer)
 # Driving the program from outside as a user does, for the end-to-end tests;
-# a private session bus with a fake D-Bus notification area (StatusNotifierItem).
-E2E_PACKAGES=(python3 xdotool wmctrl imagemagick dbus python3-dbus python3-gi)
+# a private session bus with a fake D-Bus notification area (StatusNotifierItem);
+# weston's headless Wayland desktop, with XWayland and without (Qt's Wayland
+# platform for the program).
+E2E_PACKAGES=(python3 xdotool wmctrl imagemagick dbus python3-dbus python3-gi weston xwayland qt6-wayland)
 
 # Installs whichever of the named Debian packages are missing.
 ensure_packages() {

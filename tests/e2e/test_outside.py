@@ -3,8 +3,10 @@
 # Run A is on a D-Bus desktop (this test plays the StatusNotifierWatcher with
 # its host, and the screen saver) and is killed, as in a crash; run B is on the
 # X11 desktop with trayer's notification area, and ends with a logout's
-# SIGTERM. A fake logind on a private system bus serves both.
-# Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf
+# SIGTERM. A fake logind on a private system bus serves both. Then a logout
+# in the first moments of a start, and two starts on weston's headless Wayland
+# desktop: one with XWayland, one without. The command line comes first.
+# Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf VERSION
 # (on an X display with openbox and trayer, as scripts/test gives it).
 import os, re, select, shutil, signal, socket, subprocess, sys, tempfile, threading, time
 from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
@@ -17,7 +19,7 @@ from gi.repository import GLib
 # before the second one starts.
 dbus.mainloop.glib.threads_init()
 
-EXE, BUS_CONFIG = sys.argv[1:3]
+EXE, BUS_CONFIG, VERSION = sys.argv[1:4]
 ITEM, MENU, PROPS = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu", "org.freedesktop.DBus.Properties"
 OWN_TIP = "Talvorin Tool for GoogleTalk. Click to show or right click for menu"
 # Once loaded, the chat takes its title from title.txt, as a chat announces a message.
@@ -27,8 +29,10 @@ asked = []  # every path the site was asked for, in order; /on and /off are the 
 
 
 class Site(SimpleHTTPRequestHandler):
+    heard = staticmethod(lambda path: None)  # what else the test does when a path is asked for
     def log_request(self, *args):  # as the answer starts, so before the program can hear it
         asked.append(self.path)
+        Site.heard(self.path)
 
     def do_GET(self):  # /fail is a status script that fails
         return self.send_error(500) if self.path == "/fail" else super().do_GET()
@@ -85,13 +89,15 @@ def wait_until(condition, what, seconds=30):
 
 
 # The command's output; what goes wrong shows on stderr, and in the wait that follows.
-def run(*command):
-    return subprocess.run(command, stdout=subprocess.PIPE, text=True).stdout
+def run(*command, display=None):
+    return subprocess.run(command, stdout=subprocess.PIPE, text=True,
+                          env=dict(os.environ, DISPLAY=display or os.environ["DISPLAY"])).stdout
 
 
 # The main window's id while it is on screen, else an empty string.
-def window():
-    return (run("xdotool", "search", "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$").split() or [""])[0]
+def window(display=None):
+    return (run("xdotool", "search", "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$", display=display)
+            .split() or [""])[0]
 
 
 # The fakes answer on a thread of their own while this one waits for the program.
@@ -103,19 +109,21 @@ def on_loop(work):
     return result[0]
 
 
-# A dbus-daemon of the test's own: its address, and a connection for the fakes on it.
-def private_bus():
+# A dbus-daemon of the test's own: its address, and a connection for the fakes on it if asked for.
+def private_bus(fakes=True):
     daemons.append(subprocess.Popen(["dbus-daemon", "--config-file=" + BUS_CONFIG, "--print-address", "--nofork"],
                                     stdout=subprocess.PIPE, text=True))
     address = daemons[-1].stdout.readline().strip()
-    return address, on_loop(lambda: dbus.bus.BusConnection(address, mainloop=DBusGMainLoop()))
+    return address, fakes and on_loop(lambda: dbus.bus.BusConnection(address, mainloop=DBusGMainLoop()))
 
 
-def start(session, where=None):
+# More environment in env; a None there takes the variable away.
+def start(session, where=None, **env):
     home = os.path.join(folder, "home")
-    programs.append(subprocess.Popen([os.path.join(where or folder, "TalvorinTool")], env=dict(
-        os.environ, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, HOME=home,
-        XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, QTWEBENGINE_DISABLE_SANDBOX="1")))
+    env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, HOME=home,
+               XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, QTWEBENGINE_DISABLE_SANDBOX="1", **env)
+    programs.append(subprocess.Popen([os.path.join(where or folder, "TalvorinTool")],
+                                     env={name: value for name, value in env.items() if value is not None}))
     return programs[-1]
 
 
@@ -145,6 +153,15 @@ def docked():
         icons.append(((x + w // 2, y + h // 2), "warning" if any(r > 200 and 120 < g < 210 and b < 60 for r, g, b in pixels)
                       else "colour" if any(b - r > 100 for r, g, b in pixels) else "grey"))
     return icons
+
+
+# Without a display: the status and the first line of the answer.
+def command_line():
+    for arguments, status, first in ((["--version"], 0, "TalvorinTool " + VERSION),
+                                     (["--help"], 0, "Usage: TalvorinTool [options]"),
+                                     (["--bogus"], 2, "TalvorinTool: Unknown option 'bogus'. Try --help.")):
+        done = subprocess.run([EXE] + arguments, capture_output=True, text=True, env=dict(os.environ, DISPLAY=""))
+        assert (done.returncode, (done.stdout + done.stderr).splitlines()[0]) == (status, first), done
 
 
 # The status links the site has seen are these, in this order.
@@ -209,8 +226,7 @@ def run_a():
 
 
 # Beside the killed copy's lock, on the X11 desktop: trayer's icon, and logind.
-def run_b():
-    session, _ = private_bus()  # with no notification area on it
+def run_b(session):  # a session bus with no notification area on it
     asked.clear()
     taken = len(Logind.inhibitors)
     run("xdotool", "mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
@@ -255,6 +271,38 @@ def run_b():
                         r"\[height\]=\d+\r\n\[width\]=\d+\r\n\[away\]=True\r\n", written), written
 
 
+# A logout as the start-up request reaches the site, long before the window is up.
+def run_c(session):
+    asked.clear()
+    Path(folder, "talvorin.ini").write_text(LINKS, newline="")
+    Site.heard = lambda path: path == "/on" and programs[-1].send_signal(signal.SIGTERM)
+    assert start(session).wait(30) == 0, "an early SIGTERM did not run Exit"
+    Site.heard = lambda path: None
+    assert sent("/on", "/off")() and "[startwin]=False" in Path(folder, "talvorin.ini").read_text(), asked
+
+
+# On weston's headless desktop: with XWayland the window is an X11 one there;
+# without, the program runs as a Wayland client. Either way: the chat, and Exit on SIGTERM.
+def on_weston(session, xwayland):
+    runtime = tempfile.mkdtemp(dir=folder)
+    log = os.path.join(runtime, "weston.log")
+    daemons.append(subprocess.Popen(["weston", "--backend=headless-backend.so", "--socket=wayland-talvorin",
+                                     "--idle-time=0", "--log=" + log] + ["--xwayland"] * xwayland,
+                                    env=dict(os.environ, XDG_RUNTIME_DIR=runtime)))
+    listening = lambda: re.findall(r"xserver listening on display (:\d+)", Path(log).read_text()) \
+        if os.path.exists(log) else []
+    wait_until(lambda: os.path.exists(os.path.join(runtime, "wayland-talvorin")) and (listening() or not xwayland),
+               "weston is up")
+    display = (listening() or [None])[0]
+    asked.clear()
+    program = start(session, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wayland-talvorin", XDG_SESSION_TYPE="wayland",
+                    DISPLAY=display, QT_QPA_PLATFORM=None)
+    # The chat asks for its title over and over; its page itself may come from the cache.
+    wait_until(lambda: "/title.txt" in asked and (not xwayland or window(display)), "the chat on weston", 60)
+    program.send_signal(signal.SIGTERM)
+    assert program.wait(30) == 0 and sent("/on", "/off")(), asked
+
+
 folder, daemons, programs = tempfile.mkdtemp(prefix="talvorin-outside-"), [], []
 loop = GLib.MainLoop()
 fakes_thread = threading.Thread(target=loop.run, daemon=True)
@@ -275,8 +323,13 @@ try:
     system, logind_bus = private_bus()
     on_loop(lambda: logind_bus.request_name("org.freedesktop.login1"))
     logind = on_loop(lambda: Logind(logind_bus, "/org/freedesktop/login1"))
+    command_line()
     run_a()
-    run_b()
+    plain, _ = private_bus(fakes=False)
+    run_b(plain)
+    run_c(plain)
+    on_weston(plain, xwayland=True)
+    on_weston(plain, xwayland=False)
 finally:
     for process in programs:
         process.kill()

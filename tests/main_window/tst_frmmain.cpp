@@ -138,6 +138,8 @@ private slots:
                 const bool on = !action(twins[i][0])->isChecked();
                 QTest::qWait(200); // the window manager has placed the window
                 const QRect place = window().frameGeometry();
+                if (i == 2 && !on && clicked == twins[i][1]) // an entry removed outside the program
+                    QVERIFY(QFile::remove(m_config.filePath("autostart/TalvorinTool.desktop")));
                 action(clicked)->trigger();
                 QCOMPARE(action(twins[i][0])->isChecked(), on);
                 QCOMPARE(action(twins[i][1])->isChecked(), on);
@@ -153,7 +155,8 @@ private slots:
             }
         }
 
-        // Where the entry cannot be written the owner is told, both check
+        // Where the entry cannot be written the owner is told (the first
+        // messages of the day: one already gone is no failure), both check
         // marks stay off and nothing is saved.
         QTemporaryFile blocker; // a file where the folder of the entry would go
         QVERIFY(blocker.open() && QFile::resize(m_day->iniPath(), 0));
@@ -186,7 +189,7 @@ private slots:
 
         // Shown and looked at: no message. Hidden: the icon carries the count
         // and the message, which brings the window back. Web notifications go
-        // beside the icon too.
+        // beside the icon too, and count as unread.
         QWebEngineView *chat = window().chatView();
         const QImage ownIcon = trayPixels();
         chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: hello'"));
@@ -208,6 +211,8 @@ private slots:
         chat->page()->runJavaScript("Notification.requestPermission().then(function () {"
                                     " new Notification('Visitor', {body: 'Knock knock'}); });");
         QTRY_VERIFY(balloonText().contains("Knock knock"));
+        QTRY_COMPARE(tray()->toolTip(), "1 new message");
+        QVERIFY(trayPixels() != ownIcon);
     }
 
     // Maximize in the tray menu brings the hidden window back maximized. A

@@ -36,6 +36,8 @@ void TestHttpServer::serve(QTcpSocket *socket)
         page = { 200, file.readAll(), {} };
     if (page.status == 0) // silent
         return;
+    if (page.status < 0) // dropped
+        return socket->disconnectFromHost();
     QByteArray reply = "HTTP/1.0 " + QByteArray::number(page.status) + " X\r\n";
     if (!page.location.isEmpty())
         reply += "Location: " + page.location + "\r\n";

@@ -34,6 +34,8 @@ public:
     }
     // Accepts the request and then never answers (status 0).
     void setSilent(const QByteArray &path) { m_pages.insert(path, { 0, {}, {} }); }
+    // Accepts the request and closes the connection without an answer.
+    void setDropped(const QByteArray &path) { m_pages.insert(path, { -1, {}, {} }); }
     // Serves each NAME.html of the folder as /NAME; a page set above wins.
     void serveFolder(const QString &folder) { m_folder = folder; }
 
