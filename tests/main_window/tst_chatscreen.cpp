@@ -11,13 +11,6 @@
 
 #include <csignal>
 
-namespace {
-
-// The background of support/pages/chat.html.
-const QColor kChat(0x2a, 0x7a, 0xb0);
-
-} // namespace
-
 // The chat screen filling a plain window, with the badge service played by a
 // local server: every way a badge opens its chat, and the badges that bring
 // none at once, as the owner sees them: taken from the screen and typed into

@@ -17,9 +17,6 @@
 
 namespace {
 
-// The background of support/pages/chat.html.
-const QColor kChat(0x2a, 0x7a, 0xb0);
-
 // The shown widget of one of Qt's own tray classes; none when none is.
 QWidget *shownWidgetOf(const char *className)
 {

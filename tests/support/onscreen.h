@@ -10,6 +10,9 @@
 #include <QTest>
 #include <QWidget>
 
+// The background of support/pages/chat.html.
+const QColor kChat(0x2a, 0x7a, 0xb0);
+
 // Whether the centre of `widget` shows `colour` within `timeoutMs`, as the
 // user sees it: taken from the screen, not from the widget's own rendering,
 // so a page that is loaded but never painted shows as what is really there.
