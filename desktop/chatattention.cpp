@@ -92,11 +92,15 @@ bool ChatAttention::eventFilter(QObject *watched, QEvent *event)
 {
     const bool looks = event->type() == QEvent::WindowActivate
             || (event->type() == QEvent::Show && isOwnerLooking());
-    if (watched == m_window && looks) {
-        m_activity.ownerLooked();
-        m_pacer.dropHeld();
-        m_heldMessage.stop();
-        setUnread(0);
-    }
+    if (watched == m_window && looks)
+        ownerLooked();
     return QObject::eventFilter(watched, event);
+}
+
+void ChatAttention::ownerLooked()
+{
+    m_activity.ownerLooked();
+    m_pacer.dropHeld();
+    m_heldMessage.stop();
+    setUnread(0);
 }

@@ -33,6 +33,9 @@ public slots:
     void titleChanged(const QString &title);
     // Web notifications always go out as tray messages, hidden window or not.
     void notificationArrived(const QString &title, const QString &text);
+    // The owner brought the window back to read the chat: what was unread is
+    // read, whether or not the window manager gives the window the focus.
+    void ownerLooked();
 
 signals:
     void unreadChanged(int unread);

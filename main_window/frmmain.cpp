@@ -73,10 +73,6 @@ void openOutside(const char *address)
 
 } // namespace
 
-frmMain::frmMain(const SettingsFile &settingsFile) : frmMain(settingsFile, nullptr)
-{
-}
-
 frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started)
     : m_saver(settingsFile, this), m_keeper(new WindowKeeper(this))
 {
@@ -104,6 +100,7 @@ frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> sta
 
     createMenus();
     createControls();
+    m_attention = new ChatAttention(this, ChatAttention::kTrayMessageGapMs, this);
     resize(twipsToPixels(kClientWidth, logicalDpiX()),
            twipsToPixels(kClientHeight, logicalDpiY()) + menuBar()->sizeHint().height());
 }
@@ -182,7 +179,6 @@ void frmMain::load()
     if (!m_startRequested)
         m_presence->start();
 
-    m_attention = new ChatAttention(this, ChatAttention::kTrayMessageGapMs, this);
     connect(m_chat, &ChatScreen::chatPageInstalled, m_attention, &ChatAttention::watch);
     connect(m_chat, &ChatScreen::notificationArrived, m_attention,
             &ChatAttention::notificationArrived);
@@ -201,11 +197,9 @@ void frmMain::load()
     m_tray->showSiteStatus(m_presence->siteStatus());
     m_tray->show();
 
-    Frame1->setVisible(BadgeLink.isEmpty());
-    if (BadgeLink.isEmpty())
-        return;
-    m_chat->loadBadge();
-    Form_Resize();
+    mnureload_Click(); // the badge, or the hint while there is none
+    if (!BadgeLink.isEmpty())
+        Form_Resize();
 }
 
 // Only Exit and the session's end close the window; anything else hides it.
@@ -268,6 +262,12 @@ void frmMain::mnureload_Click()
     Frame1->setVisible(BadgeLink.isEmpty());
     if (!BadgeLink.isEmpty())
         m_chat->reload();
+}
+
+void frmMain::bringBack()
+{
+    m_keeper->restore(Qt::WindowNoState);
+    m_attention->ownerLooked();
 }
 
 void frmMain::mnuSetings_Click()

@@ -4,6 +4,7 @@
 #include "main_window/chatscreen.h"
 #include "main_window/statusmenu.h"
 #include "presence/exitrequest.h"
+#include "presence/presence.h"
 #include "settings/settingsformat.h"
 #include "settings/settingssaver.h"
 
@@ -14,7 +15,6 @@
 
 class BadgePage;
 class ChatAttention;
-class Presence;
 class QFrame;
 class QMenu;
 class QWebEngineView;
@@ -28,7 +28,7 @@ class TrayIcon;
 class frmMain : public QMainWindow, private SettingsTarget {
     Q_OBJECT
 public:
-    explicit frmMain(const SettingsFile &settingsFile);
+    explicit frmMain(const SettingsFile &settingsFile) : frmMain(settingsFile, nullptr) { }
     // With the site status already started (the start-up request gone out
     // before the window was built), load() sends no second one.
     frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> started);
@@ -51,7 +51,7 @@ public slots:
     void mnutop_Click() { mnutop->trigger(); }
     void mnuShow_Click() { mnuShow->trigger(); }
     // Shows the window as a click on the tray icon does.
-    void bringBack() { m_keeper->restore(Qt::WindowNoState); }
+    void bringBack();
     // The desktop session is ending: run Exit without holding the logout up.
     void sessionEnding();
 
