@@ -1,6 +1,6 @@
 #include "common/graphics.h"
+#include "desktop/applicationarguments.h"
 #include "desktop/commandline.h"
-#include "desktop/qtplatform.h"
 #include "desktop/shutdownsignals.h"
 #include "desktop/singleinstance.h"
 #include "desktop/xcbgloff.h"
@@ -10,49 +10,9 @@
 
 #include <QApplication>
 
-#include <algorithm>
 #include <memory>
-#include <vector>
 
 namespace {
-
-// The arguments the application object keeps for its whole life: the
-// program's own, a platform of Qt's where its own choice would cost a feature
-// (see preferredQtPlatform), and the browser engine's switches. Given as
-// arguments, not through QT_QPA_PLATFORM or QTWEBENGINE_CHROMIUM_FLAGS, so
-// that the programs the user opens from here (a browser for a visitor's link)
-// make their own choice.
-class ApplicationArguments {
-public:
-    ApplicationArguments(int argc, char **argv) : m_platform(preferredQtPlatform())
-    {
-        m_argv.assign(argv, argv + argc);
-        if (!m_platform.isEmpty())
-            m_argv.insert(m_argv.begin() + 1, { m_platformOption.data(), m_platform.data() });
-        // The engine takes what follows --webEngineArgs; the user's own
-        // switches there (and in QTWEBENGINE_CHROMIUM_FLAGS) still count.
-        auto engineArgs = std::find(m_argv.begin(), m_argv.end(), QByteArrayView("--webEngineArgs"));
-        if (engineArgs == m_argv.end())
-            engineArgs = m_argv.insert(m_argv.end(), m_engineArgs.data());
-        m_argv.insert(engineArgs + 1, m_lowEnd.data());
-        m_argc = int(m_argv.size());
-        m_argv.push_back(nullptr);
-    }
-    int &argc() { return m_argc; }
-    char **argv() { return m_argv.data(); }
-
-private:
-    QByteArray m_platformOption = QByteArrayLiteral("-platform");
-    QByteArray m_platform;
-    QByteArray m_engineArgs = QByteArrayLiteral("--webEngineArgs");
-    // A chat left for days hidden in the tray: in low-end device mode the
-    // engine keeps its heaps and caches small and gives memory back. On a
-    // chat page busy every second the renderer stayed at some 70 MiB where
-    // without it it climbed to some 90 MiB and on (bench/results.md).
-    QByteArray m_lowEnd = QByteArrayLiteral("--enable-low-end-device-mode");
-    std::vector<char *> m_argv;
-    int m_argc = 0;
-};
 
 // Without GL of Qt's own on X11 while the application object is made: see
 // XcbGlOff.
