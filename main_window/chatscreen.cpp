@@ -2,14 +2,13 @@
 
 #include "common/programmessage.h"
 #include "common/twips.h"
-#include "main_window/badgepage.h"
-#include "main_window/badgerules.h"
-#include "main_window/chatpage.h"
+#include "web/badgepage.h"
+#include "web/badgerules.h"
+#include "web/chatpage.h"
 #include "main_window/loginwindow.h"
+#include "web/browserprofile.h"
 
 #include <QPointer>
-#include <QWebEngineNotification>
-#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 namespace {
@@ -41,9 +40,9 @@ ChatScreen::~ChatScreen()
 
 void ChatScreen::start()
 {
-    // One profile of the program's own, kept in the user's data directory, so
-    // a login to the badge service survives restarts.
-    m_profile = new QWebEngineProfile(QStringLiteral("TalvorinTool"), this);
+    m_profile = new BrowserProfile(this);
+    connect(m_profile, &BrowserProfile::notificationArrived, this,
+            &ChatScreen::notificationArrived);
     // A window of its own that is never shown: unseen, out of the tab order
     // and of the main window's accessible children, on every platform.
     WebBrowser1 = new QWebEngineView(m_window);
@@ -51,10 +50,6 @@ void ChatScreen::start()
     WebBrowser1->setWindowFlag(Qt::Window);
     WebBrowser1->setFocusPolicy(Qt::NoFocus);
     replaceBadgePage();
-    m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
-        emit notificationArrived(note->title(), note->message());
-        note->show();
-    });
     installChatPage();
     webChat->stop();
 }
@@ -63,10 +58,9 @@ void ChatScreen::replaceBadgePage()
 {
     BadgePage *previous = m_badgePage;
     m_badgePage = new BadgePage(
-            m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
-            [this] { return installChatPage(); }, previous ? previous->badgeHtml() : QString(),
-            m_window);
-    connect(m_badgePage, &BadgePage::loggedOutWindowOpened, this, &ChatScreen::showLoginMessage);
+            m_profile->profile(), [this](const QUrl &url) { return allowsNavigation(url); },
+            [this] { return installChatPage(); }, [this] { return openLoginWindow(); },
+            previous ? previous->badgeHtml() : QString(), m_window);
     WebBrowser1->setPage(m_badgePage);
     if (previous)
         previous->deleteLater();
@@ -80,7 +74,7 @@ bool ChatScreen::allowsNavigation(const QUrl &url) const
 QWebEnginePage *ChatScreen::installChatPage()
 {
     auto *page = new ChatPage(
-            m_profile, [this](const QUrl &url) { return allowsNavigation(url); }, webChat);
+            m_profile->profile(), [this](const QUrl &url) { return allowsNavigation(url); }, webChat);
     webChat->setPage(page);
     // Later: the engine may still be inside a call of the page it replaces.
     if (m_chatPage)
@@ -146,8 +140,11 @@ void ChatScreen::stop()
 
 // The message comes first and the login window after it, so the owner's
 // typing goes to the login page, not to the message box.
-void ChatScreen::showLoginMessage(LoginWindow *login)
+QWebEnginePage *ChatScreen::openLoginWindow()
 {
+    auto *login = new LoginWindow(
+            m_profile->profile(), [this](const QUrl &url) { return allowsNavigation(url); },
+            m_window);
     QPointer<LoginWindow> window(login);
     showProgramMessage(
             m_window, QStringLiteral("Login into your account and click RELOAD in the appliction!"),
@@ -155,4 +152,5 @@ void ChatScreen::showLoginMessage(LoginWindow *login)
                 if (window)
                     window->present();
             });
+    return login->page();
 }

@@ -7,9 +7,9 @@
 #include <functional>
 
 class BadgePage;
+class BrowserProfile;
 class LoginWindow;
 class QWebEnginePage;
-class QWebEngineProfile;
 class QWebEngineView;
 class QWidget;
 
@@ -53,13 +53,15 @@ private:
     void onChatLoaded();
     // A chat that closed itself: the next one comes through the badge.
     void onChatClosed();
-    void showLoginMessage(LoginWindow *login);
+    // A window of its own for the badge service's login, shown once the
+    // owner has been told to log in.
+    QWebEnginePage *openLoginWindow();
 
     QWidget *m_window;
     std::function<QString()> m_badgeLink;
     RateLimit m_chatCloseReload;
     QWebEngineView *webChat;
-    QWebEngineProfile *m_profile = nullptr;
+    BrowserProfile *m_profile = nullptr;
     // The badge page's view, never shown. A chat window that keeps the badge
     // as its opener is painted only while the badge page has a view.
     QWebEngineView *WebBrowser1 = nullptr;

@@ -1,6 +1,6 @@
 #include "main_window/loginwindow.h"
 
-#include "main_window/guardedpage.h"
+#include "web/guardedpage.h"
 #include "desktop/screenfit.h"
 
 #include <QScreen>

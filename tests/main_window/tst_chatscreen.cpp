@@ -1,5 +1,5 @@
 #include "common/graphics.h"
-#include "main_window/badgepage.h"
+#include "web/badgepage.h"
 #include "main_window/chatscreen.h"
 #include "support/answeredmessages.h"
 #include "support/onscreen.h"

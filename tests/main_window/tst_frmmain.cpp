@@ -1,6 +1,6 @@
 #include "common/graphics.h"
 #include "desktop/autostartentry.h"
-#include "main_window/badgepage.h"
+#include "web/badgepage.h"
 #include "settings/frmset.h"
 #include "support/onscreen.h"
 #include "support/startedwindow.h"

@@ -1,7 +1,6 @@
-#include "main_window/badgepage.h"
+#include "web/badgepage.h"
 
-#include "main_window/badgerules.h"
-#include "main_window/loginwindow.h"
+#include "web/badgerules.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -39,10 +38,11 @@ const int kRestAfterChatMs = 1000;
 
 } // namespace
 
-BadgePage::BadgePage(QWebEngineProfile *profile, NavigationRule allows, ChatRouter routeChat,
-                     const QString &previousHtml, QObject *parent)
+BadgePage::BadgePage(QWebEngineProfile *profile, NavigationRule allows, WindowRouter routeChat,
+                     WindowRouter routeLogin, const QString &previousHtml, QObject *parent)
     : GuardedPage(profile, std::move(allows), parent),
       m_routeChat(std::move(routeChat)),
+      m_routeLogin(std::move(routeLogin)),
       m_badgeHtml(previousHtml)
 {
     setObjectName(QStringLiteral("badgePage"));
@@ -121,14 +121,10 @@ void BadgePage::clickFirstAnchor()
 
 QWebEnginePage *BadgePage::createWindow(WebWindowType)
 {
-    if (isLoggedOut(title())) {
-        // Logging in happens in that window, on the same profile, so the
-        // next Reload finds the owner logged in.
-        auto *window =
-                new LoginWindow(profile(), navigationRule(), qobject_cast<QWidget *>(parent()));
-        emit loggedOutWindowOpened(window);
-        return window->page();
-    }
+    // Logging in happens in that window, on the same profile, so the next
+    // Reload finds the owner logged in.
+    if (isLoggedOut(title()))
+        return m_routeLogin();
     QWebEnginePage *chat = m_routeChat();
     if (chat) {
         connect(chat, &QWebEnginePage::loadFinished, this, [this, chat](bool ok) {

@@ -15,7 +15,6 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
-    const NavigationRule &navigationRule() const { return m_allows; }
 
 private:
     NavigationRule m_allows;

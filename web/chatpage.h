@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_window/guardedpage.h"
+#include "web/guardedpage.h"
 
 // The page shown in webChat. Links that the chat opens in a new window (a
 // visitor's link) go to the user's own browser, never in place of the chat.

@@ -1,4 +1,4 @@
-#include "main_window/permissions.h"
+#include "web/permissions.h"
 
 #include <QLoggingCategory>
 #include <QWebEnginePage>

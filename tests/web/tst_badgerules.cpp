@@ -1,4 +1,4 @@
-#include "main_window/badgerules.h"
+#include "web/badgerules.h"
 
 #include <QtTest>
 

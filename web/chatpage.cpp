@@ -1,4 +1,4 @@
-#include "main_window/chatpage.h"
+#include "web/chatpage.h"
 
 #include <QDesktopServices>
 #include <QLoggingCategory>

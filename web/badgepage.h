@@ -1,13 +1,11 @@
 #pragma once
 
-#include "main_window/guardedpage.h"
+#include "web/guardedpage.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcBadge)
-
-class LoginWindow;
 
 // The badge page, loaded unseen. Each time it completes, its body is read
 // and, when the badge allows it, its first link is clicked as a user would;
@@ -15,11 +13,13 @@ class LoginWindow;
 class BadgePage : public GuardedPage {
     Q_OBJECT
 public:
-    // Gives the page that is to receive the chat window.
-    using ChatRouter = std::function<QWebEnginePage *()>;
+    // Gives the page that is to receive a window the badge opens.
+    using WindowRouter = std::function<QWebEnginePage *()>;
 
-    BadgePage(QWebEngineProfile *profile, NavigationRule allows, ChatRouter routeChat,
-              const QString &previousHtml, QObject *parent);
+    // `routeChat` receives the chat; `routeLogin` a window opened while the
+    // owner is logged out, where logging in happens.
+    BadgePage(QWebEngineProfile *profile, NavigationRule allows, WindowRouter routeChat,
+              WindowRouter routeLogin, const QString &previousHtml, QObject *parent);
 
     // The body's HTML at the last completion; it keeps the previous page's
     // when a body could not be read.
@@ -37,11 +37,6 @@ public:
     // before a load completes waits for the user's Reload.
     void recoverOnce();
 
-signals:
-    // The page asked for a window while the owner is logged out; that window
-    // opens outside the main window, not shown yet: the owner is told first.
-    void loggedOutWindowOpened(LoginWindow *window);
-
 protected:
     QWebEnginePage *createWindow(WebWindowType type) override;
 
@@ -52,7 +47,8 @@ private:
     // the badge as its opener shares it, and the badge stays as it is.
     void restBeside(QWebEnginePage *chat);
 
-    ChatRouter m_routeChat;
+    WindowRouter m_routeChat;
+    WindowRouter m_routeLogin;
     QString m_badgeHtml;
     QUrl m_badgeUrl;
     QElapsedTimer m_waitingSince; // valid while a load or a script is unanswered

@@ -1,6 +1,6 @@
-#include "main_window/guardedpage.h"
+#include "web/guardedpage.h"
 
-#include "main_window/permissions.h"
+#include "web/permissions.h"
 
 #include <QLoggingCategory>
 

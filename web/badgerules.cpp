@@ -1,4 +1,4 @@
-#include "main_window/badgerules.h"
+#include "web/badgerules.h"
 
 bool shouldClickBadge(const QString &readyState, const QString &bodyHtml)
 {
