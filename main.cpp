@@ -7,6 +7,7 @@
 #include "main_window/frmmain.h"
 #include "presence/earlystart.h"
 #include "settings/settingsfile.h"
+#include "web/dictionaries.h"
 
 #include <QApplication>
 
@@ -40,6 +41,7 @@ int main(int argc, char *argv[])
     app->setDesktopFileName(QStringLiteral("TalvorinTool"));
     // Closing the window only hides it; the program ends with Exit alone.
     app->setQuitOnLastWindowClosed(false);
+    useProgramDictionaries();
     ShutdownSignals shutdown;
 
     const SettingsFile settings = SettingsFile::forThisProgram();

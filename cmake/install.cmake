@@ -4,6 +4,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS TalvorinTool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Where main() points the engine at them (web/dictionaries.cpp).
+install(FILES ${TALVORIN_DICTIONARIES}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/TalvorinTool/qtwebengine_dictionaries)
 
 # The AppStream id; the metainfo file in resources/ carries it in its name.
 set(TALVORIN_APPSTREAM_ID com.example.TalvorinTool)

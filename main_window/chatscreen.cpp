@@ -5,6 +5,7 @@
 #include "web/badgepage.h"
 #include "web/badgerules.h"
 #include "web/chatpage.h"
+#include "web/chatview.h"
 #include "main_window/loginwindow.h"
 #include "web/browserprofile.h"
 
@@ -24,7 +25,7 @@ ChatScreen::ChatScreen(QWidget *window, QWidget *container, std::function<QStrin
       m_window(window),
       m_badgeLink(std::move(badgeLink)),
       m_chatCloseReload(kChatCloseReloadMs),
-      webChat(new QWebEngineView(container))
+      webChat(new ChatView(container))
 {
     webChat->setObjectName(QStringLiteral("webChat"));
 }
@@ -43,6 +44,7 @@ void ChatScreen::start()
     m_profile = new BrowserProfile(this);
     connect(m_profile, &BrowserProfile::notificationArrived, this,
             &ChatScreen::notificationArrived);
+    webChat->useProfile(m_profile);
     // A window of its own that is never shown: unseen, out of the tab order
     // and of the main window's accessible children, on every platform.
     WebBrowser1 = new QWebEngineView(m_window);
@@ -143,7 +145,7 @@ void ChatScreen::stop()
 QWebEnginePage *ChatScreen::openLoginWindow()
 {
     auto *login = new LoginWindow(
-            m_profile->profile(), [this](const QUrl &url) { return allowsNavigation(url); },
+            m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
             m_window);
     QPointer<LoginWindow> window(login);
     showProgramMessage(

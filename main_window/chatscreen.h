@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ratelimit.h"
+#include "web/chatview.h"
 
 #include <QObject>
 
@@ -25,7 +26,7 @@ public:
     ChatScreen(QWidget *window, QWidget *container, std::function<QString()> badgeLink);
     ~ChatScreen() override;
 
-    QWebEngineView *chatView() const { return webChat; }
+    ChatView *chatView() const { return webChat; }
     BadgePage *badgePage() const { return m_badgePage; }
 
     // The browser profile and the pages, made once the site has heard of the
@@ -60,7 +61,7 @@ private:
     QWidget *m_window;
     std::function<QString()> m_badgeLink;
     RateLimit m_chatCloseReload;
-    QWebEngineView *webChat;
+    ChatView *webChat;
     BrowserProfile *m_profile = nullptr;
     // The badge page's view, never shown. A chat window that keeps the badge
     // as its opener is painted only while the badge page has a view.

@@ -1,18 +1,20 @@
 #include "main_window/loginwindow.h"
 
+#include "web/browserprofile.h"
 #include "web/guardedpage.h"
 #include "desktop/screenfit.h"
 
 #include <QScreen>
 
-LoginWindow::LoginWindow(QWebEngineProfile *profile, std::function<bool(const QUrl &)> allows,
+LoginWindow::LoginWindow(BrowserProfile *profile, std::function<bool(const QUrl &)> allows,
                          QWidget *parent)
-    : QWebEngineView(parent)
+    : ChatView(parent)
 {
     setWindowFlag(Qt::Window);
     setObjectName(QStringLiteral("LoginWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setPage(new GuardedPage(profile, std::move(allows), this));
+    setPage(new GuardedPage(profile->profile(), std::move(allows), this));
+    useProfile(profile);
     connect(this, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
     // The size a page asks for with window.open, as far as the screen allows.
     connect(page(), &QWebEnginePage::geometryChangeRequested, this, [this](const QRect &wanted) {

@@ -6,7 +6,9 @@ BUILD="$ROOT/build"
 
 BUILD_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-webengine-dev
     libxcb1-dev libxcb-screensaver0-dev
-    g++-mingw-w64-x86-64) # the tests compile the Windows sources for syntax with it
+    g++-mingw-w64-x86-64 # the tests compile the Windows sources for syntax with it
+    # spelling: the engine's dictionary converter and the dictionaries it converts
+    qt6-webengine-dev-tools hunspell-en-us hunspell-de-de hunspell-fr)
 # Buses of the tests' own, for fake logind and screen saver services.
 BUS_PACKAGES=(dbus-daemon)
 # clang with its sanitizer and libFuzzer runtimes, for scripts/fuzz.

@@ -1,23 +1,35 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 class QWebEngineProfile;
+class ViewSettings;
 
 // The browser engine's profile that every page of the program lives in,
 // kept in the user's data directory so that a login to the badge service
 // survives restarts, and what the owner gets from it beside the pages: the
-// chat's web notifications.
+// chat's web notifications, the views' settings kept beside it and the
+// spelling of the text fields.
 class BrowserProfile : public QObject {
     Q_OBJECT
 public:
     explicit BrowserProfile(QObject *parent);
 
     QWebEngineProfile *profile() const { return m_profile; }
+    ViewSettings *viewSettings() const { return m_viewSettings; }
+
+    // The dictionaries the program has, and the one in use (empty: off).
+    QStringList spellingLanguages() const { return m_spellingLanguages; }
+    QString spellingLanguage() const;
 
 signals:
     void notificationArrived(const QString &title, const QString &text);
 
 private:
+    void applySpelling();
+
     QWebEngineProfile *m_profile;
+    ViewSettings *m_viewSettings;
+    QStringList m_spellingLanguages;
 };

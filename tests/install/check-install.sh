@@ -18,6 +18,11 @@ for icon in "$SRC"/resources/icons/talvorin-*.png; do
     n=${icon##*-}; n=${n%.png}
     expected+=("share/icons/hicolor/${n}x$n/apps/TalvorinTool.png")
 done
+bdics=("$BUILD"/qtwebengine_dictionaries/*.bdic)
+[ -f "$BUILD/qtwebengine_dictionaries/en-US.bdic" ] || fail "no en-US spelling dictionary was built"
+for bdic in "${bdics[@]}"; do
+    expected+=("share/TalvorinTool/qtwebengine_dictionaries/${bdic##*/}")
+done
 want=$(printf '%s\n' "${expected[@]}" | sort)
 
 usr="$scratch/root/usr"
