@@ -122,6 +122,11 @@ private slots:
         QTest::qWait(700); // as a user would: the window has only just appeared
         QVERIFY(clickAndType(nullptr, "pw")); // no click: the keyboard is the login page's
         QTRY_VERIFY_WITH_TIMEOUT(m_server.requests().contains("/key?w"), 5000);
+        // It zooms as the chat does (and back, for the chats after it).
+        for (auto [key, zoom] : { std::pair("ctrl+minus", 0.9), std::pair("ctrl+0", 1.0) }) {
+            QCOMPARE(QProcess::execute("xdotool", { "key", key }), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(login->zoomFactor(), zoom, 5000);
+        }
 
         start("/closing");
         QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/closing-chat"), 2, 15000);
