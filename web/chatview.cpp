@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QWheelEvent>
 
+#include <optional>
+
 namespace {
 
 std::optional<QWebEnginePage::WebAction> engineAction(MenuEntry::Kind kind)
@@ -86,7 +88,8 @@ bool ChatView::eventFilter(QObject *watched, QEvent *event)
         const auto *wheel = static_cast<QWheelEvent *>(event);
         change = zoomChangeForWheel(wheel->angleDelta().y(), wheel->modifiers());
     }
-    if (change == ZoomChange::None || !m_profile)
+    // Not in a window of the view's own (its context menu).
+    if (change == ZoomChange::None || !m_profile || static_cast<QWidget *>(watched)->isWindow())
         return QWebEngineView::eventFilter(watched, event);
     zoom(change);
     return true;
