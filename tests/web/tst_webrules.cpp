@@ -149,16 +149,12 @@ private slots:
         QTest::addColumn<ContextFacts>("facts");
         QTest::addColumn<QString>("menu");
         const QString zoom = "Zoom in|Zoom out|(Actual size)";
-        ContextFacts text, selected, link, image, field;
-        text.editFlags = R::CanSelectAll;
-        QTest::newRow("plain text") << text << "Select all|-|" + zoom;
+        ContextFacts selected, link, image, field; // plain text and a link: see tst_chatview
         selected.selectedText = "words";
         selected.editFlags = R::EditFlags(R::CanCopy) | R::CanSelectAll;
         selected.zoomFactor = 5.0;
         QTest::newRow("selection, zoomed in fully")
                 << selected << "Copy|Select all|-|(Zoom in)|Zoom out|Actual size";
-        link.link = QUrl("https://example.com/");
-        QTest::newRow("link") << link << "Open link in browser|Copy link address|-|" + zoom;
         link.link = QUrl("mailto:owner@example.com");
         QTest::newRow("mail link") << link << "Copy link address|-|" + zoom;
         image.image = true;
