@@ -1,5 +1,6 @@
 #include "presence/exitrequest.h"
 
+#include "presence/presencetimings.h"
 #include "presence/statusrequester.h"
 
 namespace {
@@ -9,7 +10,8 @@ const int kExitTimeoutMs = 10000;
 } // namespace
 
 ExitRequest::ExitRequest(QNetworkAccessManager *network, QObject *parent)
-    : QObject(parent), webClose(new StatusRequester(network, QStringLiteral("webClose"), this))
+    : QObject(parent), webClose(new StatusRequester(network, QStringLiteral("webClose"),
+                                    PresenceTimings().answerTimeoutMs, this))
 {
     // Any end of the request, an error included, ends the program.
     connect(webClose, &StatusRequester::completed, this, &ExitRequest::finish);

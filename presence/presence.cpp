@@ -13,7 +13,7 @@ Presence::Presence(QNetworkAccessManager *network, Links links, const PresenceTi
       m_timings(timings),
       m_site(timings.unheardMessageAfterMs),
       m_networkAccess(network),
-      m_sender(new StatusSender(network, timings.firstRetryMs, timings.longestRetryMs, this))
+      m_sender(new StatusSender(network, timings, this))
 {
     connect(m_sender, &StatusSender::attemptEnded, this, &Presence::attemptEnded);
     m_unheard.setSingleShot(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "presence/presencerules.h"
+#include "presence/presencetimings.h"
 #include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
 
@@ -16,17 +17,6 @@ class NetworkWatcher;
 class QNetworkAccessManager;
 class SleepWatcher;
 class StatusSender;
-
-// How long the site status waits for what. These are the program's values;
-// tests give shorter ones.
-struct PresenceTimings {
-    int firstRetryMs = 2 * 1000; // then 4, 8, 16 ... seconds
-    int longestRetryMs = 5 * 60 * 1000;
-    int longestSleepHoldMs = 3 * 1000;
-    int idleAfterMs = 10 * 60 * 1000;
-    int lookWhileIdleMs = 1000;
-    int unheardMessageAfterMs = 2 * 60 * 1000;
-};
 
 // The status the owner's site shows: it follows the owner's choice of Online
 // or Offline, and hides a chosen Online while the computer sleeps and, with

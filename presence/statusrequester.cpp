@@ -9,10 +9,6 @@ Q_LOGGING_CATEGORY(lcStatus, "talvorin.status", QtWarningMsg)
 
 namespace {
 
-// A site that takes longer than this to answer is taken as out of reach, so
-// the request can be tried again instead of hanging on a dead connection.
-constexpr int kAnswerTimeoutMs = QNetworkRequest::DefaultTransferTimeoutConstant;
-
 // Failures on the way to the site, which a later attempt may get past. The
 // program never aborts a status request, so a cancelled one is the time-out.
 bool isOnTheWay(QNetworkReply::NetworkError error)
@@ -36,7 +32,7 @@ bool isOnTheWay(QNetworkReply::NetworkError error)
     }
 }
 
-StatusRequester::Reply replyOf(const QNetworkReply &reply)
+StatusRequester::Reply replyOf(const QNetworkReply &reply, int answerTimeoutMs)
 {
     using Outcome = StatusRequester::Outcome;
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -45,7 +41,7 @@ StatusRequester::Reply replyOf(const QNetworkReply &reply)
                  QString::fromLatin1(
                          reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray()) };
     QString why = reply.error() == QNetworkReply::OperationCanceledError
-            ? QStringLiteral("no answer in %1 s").arg(kAnswerTimeoutMs / 1000)
+            ? QStringLiteral("no answer in %1 s").arg(answerTimeoutMs / 1000)
             : reply.errorString();
     if (!why.isEmpty())
         why[0] = why[0].toLower();
@@ -55,8 +51,8 @@ StatusRequester::Reply replyOf(const QNetworkReply &reply)
 } // namespace
 
 StatusRequester::StatusRequester(QNetworkAccessManager *network, const QString &name,
-                                 QObject *parent)
-    : QObject(parent), m_network(network)
+                                 int answerTimeoutMs, QObject *parent)
+    : QObject(parent), m_network(network), m_answerTimeoutMs(answerTimeoutMs)
 {
     setObjectName(name);
 }
@@ -80,7 +76,7 @@ void StatusRequester::open(const QString &link, std::function<void(const Reply &
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(kAnswerTimeoutMs);
+    request.setTransferTimeout(m_answerTimeoutMs);
     QNetworkReply *reply = m_network->get(request);
     qCDebug(lcStatus).noquote() << objectName() << "requested" << url.toString();
     connect(reply, &QNetworkReply::finished, this, [this, reply, url, whenDone] {
@@ -91,7 +87,7 @@ void StatusRequester::open(const QString &link, std::function<void(const Reply &
                                     << (reply->error() == QNetworkReply::NoError
                                                 ? QStringLiteral("ok")
                                                 : reply->errorString());
-        finish(url, replyOf(*reply), whenDone);
+        finish(url, replyOf(*reply, m_answerTimeoutMs), whenDone);
     });
 }
 

@@ -31,7 +31,9 @@ public:
         QString words; // "Internal Server Error", "connection refused"
     };
 
-    StatusRequester(QNetworkAccessManager *network, const QString &name, QObject *parent);
+    // A request with no answer after answerTimeoutMs is Unreachable.
+    StatusRequester(QNetworkAccessManager *network, const QString &name, int answerTimeoutMs,
+                    QObject *parent);
 
     // A link is taken as a browser's address bar takes it ("www.example.com/on"
     // is an http address). A link that names no address sends nothing but is
@@ -50,4 +52,5 @@ private:
                 const std::function<void(const Reply &)> &whenDone);
 
     QNetworkAccessManager *m_network;
+    const int m_answerTimeoutMs;
 };

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 
-StatusSender::StatusSender(QNetworkAccessManager *network, int firstRetryMs, int longestRetryMs,
+StatusSender::StatusSender(QNetworkAccessManager *network, const PresenceTimings &timings,
                            QObject *parent)
     : QObject(parent),
-      m_requester(new StatusRequester(network, QStringLiteral("webStart"), this)),
-      m_firstRetryMs(firstRetryMs),
-      m_longestRetryMs(longestRetryMs),
-      m_nextPauseMs(firstRetryMs)
+      m_requester(new StatusRequester(network, QStringLiteral("webStart"), timings.answerTimeoutMs,
+                                      this)),
+      m_firstRetryMs(timings.firstRetryMs),
+      m_longestRetryMs(timings.longestRetryMs),
+      m_nextPauseMs(timings.firstRetryMs)
 {
     m_pause.setSingleShot(true);
     connect(&m_pause, &QTimer::timeout, this, [this] { attempt({}); });

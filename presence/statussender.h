@@ -1,5 +1,6 @@
 #pragma once
 
+#include "presence/presencetimings.h"
 #include "presence/statusrequester.h"
 
 #include <QObject>
@@ -16,8 +17,7 @@ class QNetworkAccessManager;
 class StatusSender : public QObject {
     Q_OBJECT
 public:
-    StatusSender(QNetworkAccessManager *network, int firstRetryMs, int longestRetryMs,
-                 QObject *parent);
+    StatusSender(QNetworkAccessManager *network, const PresenceTimings &timings, QObject *parent);
 
     // whenDone hears of the first attempt's end, whatever it was.
     void send(const QString &link, bool untilAnswered, std::function<void()> whenDone = {});

@@ -3,9 +3,10 @@
 # Run A is on a D-Bus desktop (this test plays the StatusNotifierWatcher with
 # its host, and the screen saver) and is killed, as in a crash; run B is on the
 # X11 desktop with trayer's notification area, and ends with a logout's
-# SIGTERM. A fake logind on a private system bus serves both. Then a logout
-# in the first moments of a start, and two starts on weston's headless Wayland
-# desktop: one with XWayland, one without. The command line comes first.
+# SIGTERM. A fake logind on a private system bus serves both. Then SIGTERM,
+# SIGINT and SIGHUP in the first moments of a start, and three starts on
+# weston's headless Wayland desktop: with XWayland, with it but Qt's Wayland
+# platform chosen, and without. The command line comes first.
 # Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf VERSION
 # (on an X display with openbox and trayer, as scripts/test gives it).
 import os, re, select, shutil, signal, socket, subprocess, sys, tempfile, threading, time
@@ -23,8 +24,10 @@ EXE, BUS_CONFIG, VERSION = sys.argv[1:4]
 ITEM, MENU, PROPS = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu", "org.freedesktop.DBus.Properties"
 OWN_TIP = "Talvorin Tool for GoogleTalk. Click to show or right click for menu"
 # Once loaded, the chat takes its title from title.txt, as a chat announces a message.
+# It tells the site what the engine's switches change: gc() and the language.
 CHAT = """<title>Chat</title><script>onload = () => setInterval(() => fetch('/title.txt', {cache: 'no-store'})
-    .then(r => r.text()).then(t => { if (t) document.title = t; }), 200);</script>"""
+    .then(r => r.text()).then(t => { if (t) document.title = t; }), 200);
+    fetch('/probe?gc=' + typeof gc + '&lang=' + navigator.language, {cache: 'no-store'});</script>"""
 asked = []  # every path the site was asked for, in order; /on and /off are the status links
 
 
@@ -118,11 +121,11 @@ def private_bus(fakes=True):
 
 
 # More environment in env; a None there takes the variable away.
-def start(session, where=None, **env):
+def start(session, where=None, args=(), **env):
     home = os.path.join(folder, "home")
     env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, HOME=home,
                XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, QTWEBENGINE_DISABLE_SANDBOX="1", **env)
-    programs.append(subprocess.Popen([os.path.join(where or folder, "TalvorinTool")],
+    programs.append(subprocess.Popen([os.path.join(where or folder, "TalvorinTool"), *args],
                                      env={name: value for name, value in env.items() if value is not None}))
     return programs[-1]
 
@@ -230,8 +233,9 @@ def run_b(session):  # a session bus with no notification area on it
     asked.clear()
     taken = len(Logind.inhibitors)
     run("xdotool", "mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
-    program = start(session)
+    program = start(session, args=["--webEngineArgs", "--js-flags=--expose-gc"])  # the owner's own switch
     wait_until(lambda: window() and "/chat.html" in asked, "a start after a crash shows the chat")
+    wait_until(lambda: any(path.startswith("/probe?gc=function") for path in asked), "the owner's switch in the page")
     state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
     wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
     wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
@@ -271,19 +275,22 @@ def run_b(session):  # a session bus with no notification area on it
                         r"\[height\]=\d+\r\n\[width\]=\d+\r\n\[away\]=True\r\n", written), written
 
 
-# A logout as the start-up request reaches the site, long before the window is up.
+# Each signal as the start-up request reaches the site, long before the window is up, runs Exit.
 def run_c(session):
-    asked.clear()
-    Path(folder, "talvorin.ini").write_text(LINKS, newline="")
-    Site.heard = lambda path: path == "/on" and programs[-1].send_signal(signal.SIGTERM)
-    assert start(session).wait(30) == 0, "an early SIGTERM did not run Exit"
-    Site.heard = lambda path: None
-    assert sent("/on", "/off")() and "[startwin]=False" in Path(folder, "talvorin.ini").read_text(), asked
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        asked.clear()
+        Path(folder, "talvorin.ini").write_text(LINKS, newline="")
+        Site.heard = lambda path: path == "/on" and programs[-1].send_signal(number)
+        assert start(session).wait(30) == 0, "an early %s did not run Exit" % number.name
+        Site.heard = lambda path: None
+        assert sent("/on", "/off")() and "[startwin]=False" in Path(folder, "talvorin.ini").read_text(), asked
 
 
-# On weston's headless desktop: with XWayland the window is an X11 one there;
-# without, the program runs as a Wayland client. Either way: the chat, and Exit on SIGTERM.
-def on_weston(session, xwayland):
+# On weston's headless desktop: with XWayland the window is an X11 one there,
+# unless the owner chose Qt's Wayland platform; without, the program runs as a
+# Wayland client. Each time: the chat, the owner's engine switches in
+# QTWEBENGINE_CHROMIUM_FLAGS, and Exit on a late signal.
+def on_weston(session, xwayland, platform, number):
     runtime = tempfile.mkdtemp(dir=folder)
     log = os.path.join(runtime, "weston.log")
     daemons.append(subprocess.Popen(["weston", "--backend=headless-backend.so", "--socket=wayland-talvorin",
@@ -296,10 +303,13 @@ def on_weston(session, xwayland):
     display = (listening() or [None])[0]
     asked.clear()
     program = start(session, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wayland-talvorin", XDG_SESSION_TYPE="wayland",
-                    DISPLAY=display, QT_QPA_PLATFORM=None)
+                    DISPLAY=display, QT_QPA_PLATFORM=platform, QTWEBENGINE_CHROMIUM_FLAGS="--lang=fr")
+    x11 = xwayland and not platform
     # The chat asks for its title over and over; its page itself may come from the cache.
-    wait_until(lambda: "/title.txt" in asked and (not xwayland or window(display)), "the chat on weston", 60)
-    program.send_signal(signal.SIGTERM)
+    wait_until(lambda: "/title.txt" in asked and (not x11 or window(display)), "the chat on weston", 60)
+    wait_until(lambda: any(path.endswith("&lang=fr") for path in asked), "the owner's switch in the page")
+    assert x11 or not display or not window(display), "an X11 window where Wayland was chosen"
+    program.send_signal(number)
     assert program.wait(30) == 0 and sent("/on", "/off")(), asked
 
 
@@ -328,8 +338,9 @@ try:
     plain, _ = private_bus(fakes=False)
     run_b(plain)
     run_c(plain)
-    on_weston(plain, xwayland=True)
-    on_weston(plain, xwayland=False)
+    for xwayland, platform, number in ((True, None, signal.SIGINT), (True, "wayland", signal.SIGHUP),
+                                       (False, None, signal.SIGTERM)):
+        on_weston(plain, xwayland, platform, number)
 finally:
     for process in programs:
         process.kill()

@@ -13,7 +13,14 @@
 #include <QSystemTrayIcon>
 #include <QWebEngineView>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+
+#include <algorithm>
 #include <csignal>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,17 +41,67 @@ QImage trayPixels()
     return icon ? QGuiApplication::primaryScreen()->grabWindow(icon->winId()).toImage() : QImage();
 }
 
-// The texts of the message shown next to the tray icon; empty when none is.
+// The message shown next to the tray icon as "title|text"; empty when none is.
 QString balloonText()
 {
     QWidget *balloon = shownWidgetOf("QBalloonTip");
     QStringList texts;
     for (QLabel *label : balloon ? balloon->findChildren<QLabel *>() : QList<QLabel *>())
-        texts << label->text();
-    return texts.join(u' ');
+        if (!label->text().isEmpty())
+            texts << label->text();
+    return texts.join(u'|');
 }
 
 } // namespace
+
+// logind on the run's own system bus (scripts/test starts one): it hands out
+// sleep delays, pipes whose other end it keeps, and announces sleeps.
+class FakeLogind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    ~FakeLogind() override { std::for_each(m_delays.begin(), m_delays.end(), ::close); }
+    bool serve()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, "logind");
+        return !qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS")
+                && bus.registerObject("/org/freedesktop/login1", this,
+                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)
+                && bus.registerService("org.freedesktop.login1");
+    }
+    int delays() const { return int(m_delays.size()); }
+    // Whether the program has let go of every sleep it held: its ends closed.
+    bool allLetGo() const
+    {
+        return std::all_of(m_delays.begin(), m_delays.end(), [](int end) {
+            pollfd closed { end, POLLIN, 0 };
+            return ::poll(&closed, 1, 0) == 1;
+        });
+    }
+
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &, const QString &, const QString &, const QString &,
+                                    const QDBusMessage &call)
+    {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        // Only this program's: tests running beside this one share the bus.
+        if (call.service() == QDBusConnection::systemBus().baseService())
+            m_delays.append(ends[0]);
+        else
+            ::close(ends[0]);
+        const QDBusUnixFileDescriptor given(ends[1]); // a copy of its own
+        ::close(ends[1]);
+        return given;
+    }
+
+signals:
+    void PrepareForSleep(bool start);
+
+private:
+    QList<int> m_delays;
+};
 
 // The main window on a real desktop: an EWMH window manager and an XEmbed
 // notification area, as scripts/test provides (openbox and trayer on Xvfb);
@@ -66,6 +123,7 @@ private slots:
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
         m_server.setSilent("/silent");
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        QVERIFY2(m_logind.serve(), "no private system bus: use scripts/test");
     }
     // The later steps of the owner's day need the window of its first.
     void init()
@@ -97,16 +155,32 @@ private slots:
             QVERIFY(label->isVisible() && frame->rect().contains(label->geometry())
                     && label->heightForWidth(label->width()) <= label->height());
 
+        // Online and Offline, each followed by a sleep and a wake, which the
+        // site hears of while Online is checked.
         QVERIFY(action("mnuonline")->isChecked() && !action("mnuoffline")->isChecked());
-        for (const char *item : { "mnuonline", "mnuonline", "mnuoffline" }) {
+        QTRY_VERIFY(m_logind.delays() == 1); // the next sleep is held
+        QStringList told { "/start" };
+        int slept = 0;
+        for (const QString item : { "", "mnuoffline", "mnuonline", "mnuonline" }) {
             const bool online = action("mnuonline")->isChecked();
-            action(item)->trigger();
-            QVERIFY(action("mnuonline")->isChecked() != online
-                    && action("mnuoffline")->isChecked() == online);
+            if (!item.isEmpty()) {
+                action(qPrintable(item))->trigger();
+                QVERIFY(action("mnuonline")->isChecked() != online
+                        && action("mnuoffline")->isChecked() == online);
+                told << (item == "mnuonline" ? "/start" : "/exit");
+            }
+            for (bool sleep : { true, false }) {
+                emit m_logind.PrepareForSleep(sleep);
+                if (action("mnuonline")->isChecked())
+                    told << (sleep ? "/exit" : "/start");
+                QTRY_COMPARE(m_server.requests().join(' '), told.join(' '));
+                QTRY_VERIFY(!sleep || m_logind.allLetGo()); // the sleep goes on
+            }
+            ++slept;
+            QTRY_COMPARE(m_logind.delays(), slept + 1); // the wake heard: the next sleep held
         }
-        QTRY_COMPARE(m_server.requests().join(' '), "/start /start /start /exit");
-        QTRY_VERIFY(action("mnusite")->text().startsWith("Offline since ")
-                    && !action("mnusite")->isEnabled());
+        QTRY_VERIFY(action("mnusite")->text().startsWith("Your site answered 404 X at "));
+        QVERIFY(!action("mnusite")->isEnabled());
     }
 
     // Each toggle and its twin in the tray menu: a click on either sets both
@@ -131,24 +205,34 @@ private slots:
         QStringList lines { "[ontop]=False", "[taskbar]=False", "[startwin]=False" };
         for (int i = 0; i < 3; ++i) {
             QTRY_VERIFY(!seen(i));
-            for (const char *clicked : { twins[i][1], twins[i][0], twins[i][0], twins[i][1] }) {
+            // Clicked on the main item or its twin, shown and from the tray.
+            for (int click = 0; click < 4; ++click) {
+                const char *clicked = twins[i][click % 3 ? 0 : 1];
+                const bool fromTray = click % 2;
                 const bool on = !action(twins[i][0])->isChecked();
                 QTest::qWait(200); // the window manager has placed the window
                 const QRect place = window().frameGeometry();
-                if (i == 2 && !on && clicked == twins[i][1]) // an entry removed outside the program
+                if (fromTray)
+                    window().close();
+                if (i == 2 && !on && click == 3) // an entry removed outside the program
                     QVERIFY(QFile::remove(m_config.filePath("autostart/TalvorinTool.desktop")));
                 action(clicked)->trigger();
                 QCOMPARE(action(twins[i][0])->isChecked(), on);
                 QCOMPARE(action(twins[i][1])->isChecked(), on);
                 lines[i] = lines[i].section(u'=', 0, 0) + (on ? "=True" : "=False");
                 QCOMPARE(m_day->savedLines().mid(3, 3), lines);
-                QTRY_COMPARE(seen(i), on);
-                QTest::qWait(200);
-                QCOMPARE(window().frameGeometry(), place);
-                window().close();
-                emit tray()->activated(QSystemTrayIcon::Trigger);
+                // Show in taskbar brings the window out of the tray.
+                QCOMPARE(window().isVisible(), !fromTray || i == 1);
+                if (!fromTray) {
+                    QTRY_COMPARE(seen(i), on);
+                    QTest::qWait(200);
+                    QCOMPARE(window().frameGeometry(), place);
+                    window().close();
+                }
+                if (!window().isVisible())
+                    emit tray()->activated(QSystemTrayIcon::Trigger);
                 QVERIFY(QTest::qWaitForWindowExposed(&window()));
-                QTRY_COMPARE(seen(i), on);
+                QTRY_VERIFY2(seen(i) == on, qPrintable(QString("toggle %1 click %2").arg(i).arg(click)));
             }
         }
 
@@ -197,7 +281,7 @@ private slots:
         QProcess::execute("xdotool", { "windowminimize", QString::number(window().winId()) });
         QTRY_VERIFY(!window().isVisible());
         chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: are you there?'"));
-        QTRY_VERIFY(balloonText().contains("Visitor: are you there?"));
+        QTRY_COMPARE(balloonText(), "Talvorin Tool GoogleTalk|Visitor: are you there?");
         QTRY_VERIFY(trayPixels() != ownIcon);
         QCOMPARE(tray()->toolTip().section(u'\n', 0, 0), "1 new message");
         emit tray()->messageClicked();
@@ -207,7 +291,7 @@ private slots:
         window().close();
         chat->page()->runJavaScript("Notification.requestPermission().then(function () {"
                                     " new Notification('Visitor', {body: 'Knock knock'}); });");
-        QTRY_VERIFY(balloonText().contains("Knock knock"));
+        QTRY_COMPARE(balloonText(), "Visitor|Knock knock");
         QTRY_COMPARE(tray()->toolTip().section(u'\n', 0, 0), "1 new message");
         QVERIFY(trayPixels() != ownIcon);
     }
@@ -243,9 +327,10 @@ private slots:
         // Exit from the tray tells the site, takes the icon away and saves
         // the state, without a size while hidden.
         window().close();
+        const int exits = m_server.count("/exit") + 1;
         action("mnutrayexit")->trigger();
         QTRY_COMPARE(m_day->unloadCount(), 1);
-        QCOMPARE(m_server.count("/exit"), 2);
+        QCOMPARE(m_server.count("/exit"), exits);
         QTRY_VERIFY(!shownWidgetOf("QSystemTrayIconSys"));
         QVERIFY(m_day->savedBytes().endsWith(
                 "[ontop]=True\r\n[taskbar]=False\r\n[startwin]=False\r\n"));
@@ -342,6 +427,7 @@ private:
     }
 
     TestHttpServer m_server;
+    FakeLogind m_logind;
     QTemporaryDir m_config; // XDG_CONFIG_HOME, where start at login goes
     std::unique_ptr<StartedWindow> m_day; // the owner's day
     std::unique_ptr<StartedWindow> m_program; // a window of one test

@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <optional>
+
 // The site status with timings short enough to watch its retries and the
 // owner's idleness. Sleep, wake and a locked screen reach it through the
 // built program in tests/e2e/test_outside.py.
@@ -12,15 +14,17 @@ class TestPresence : public QObject {
     Q_OBJECT
     QNetworkAccessManager m_network;
 
-    // Retries after 50, 100, 200, 200 ... ms unless told otherwise; never idle
-    // unless told otherwise.
+    // Retries after 50, 100, 200, 200 ... ms, no answer in 300 ms counting as
+    // none, unless told otherwise; never idle unless told otherwise.
     std::unique_ptr<Presence> makePresence(const QString &start, const QString &close,
-                                           int firstRetryMs = 50, int idleAfterMs = 86400000)
+                                           int firstRetryMs = 50, int idleAfterMs = 86400000,
+                                           std::optional<PresenceTimings> timings = {})
     {
         auto presence = std::make_unique<Presence>(
                 &m_network,
                 Presence::Links { [start] { return start; }, [close] { return close; } },
-                PresenceTimings { firstRetryMs, std::max(firstRetryMs, 200), 10000, idleAfterMs, 50, 300 },
+                timings.value_or(PresenceTimings { firstRetryMs, std::max(firstRetryMs, 200), 300,
+                                                   10000, idleAfterMs, 50, 300 }),
                 nullptr);
         QCoreApplication::processEvents(); // the watchers come with the event loop
         return presence;
@@ -66,29 +70,58 @@ private slots:
         QCOMPARE(unheard.count(), 1); // one, and none again
     }
 
-    // The network's return sends the request waiting for its next attempt at once.
+    // The network's return sends the request waiting for its next attempt at
+    // once. A site that never answers: the client itself never asks twice.
     void networkBackSendsTheWaitingRequest()
     {
         TestHttpServer site;
         QVERIFY(site.start());
-        site.setDropped("/on");
+        site.setSilent("/on");
         auto presence = makePresence(site.url("/on"), {}, 60 * 1000);
         presence->start();
-        QTest::qWait(300); // one attempt, dropped: the next one waits a minute
+        QTRY_COMPARE(presence->siteStatus().state(), SiteStatus::State::NotReached);
+        QTest::qWait(300);
+        QCOMPARE(site.count("/on"), 1); // the next attempt waits a minute
         presence->networkBack();
-        QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), 2, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), 2, 5000);
     }
 
-    void idleOwnerShownAwayAndBackOnInput()
+    // With the program's own timings, a site slow to answer, but well within
+    // the time it is given, is heard once, not counted as out of reach.
+    void slowSiteHeardWithTheProgramsTimings()
     {
         TestHttpServer site;
         QVERIFY(site.start());
+        site.setPage("/on", "on", 200, 4000);
+        auto presence = makePresence(site.url("/on"), {}, 0, 0, PresenceTimings());
+        presence->start();
+        // Cut short, every attempt would end before the answer: never online.
+        QTRY_COMPARE_WITH_TIMEOUT(presence->siteStatus().state(), SiteStatus::State::Online, 25000);
+    }
+
+    void idleOwnerShownAwayAndBackOnInput_data()
+    {
+        QTest::addColumn<bool>("offline");
+        QTest::newRow("online: away, back") << false;
+        QTest::newRow("Offline chosen: nothing") << true;
+    }
+    void idleOwnerShownAwayAndBackOnInput()
+    {
+        QFETCH(bool, offline);
+        TestHttpServer site;
+        QVERIFY(site.start());
         auto presence = makePresence(site.url("/on"), site.url("/off"), 50, 300);
+        if (offline)
+            presence->offlineClicked(false);
         presence->setAwayWhenIdle(true);
         QTRY_COMPARE_WITH_TIMEOUT(site.requests(), QList<QByteArray> { "/off" }, 5000);
+        QTest::qWait(offline ? 1000 : 0); // idle by now
         // Two places: the pointer may stand on either already.
         QCOMPARE(QProcess::execute("xdotool", { "mousemove", "17", "23", "mousemove", "40", "50" }), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(site.requests(), (QList<QByteArray> { "/off", "/on" }), 2000);
+        if (offline)
+            presence->onlineClicked(true); // the next request comes right after: nothing between
+        QTRY_COMPARE_WITH_TIMEOUT(site.requests().last(), "/on", 2000);
+        QCOMPARE(site.requests().size(), 2);
     }
 };
 

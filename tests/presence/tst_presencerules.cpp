@@ -1,4 +1,5 @@
 #include "presence/presencerules.h"
+#include "presence/presencetimings.h"
 #include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
 #include "support/testhttpserver.h"
@@ -155,6 +156,17 @@ private slots:
         QCOMPARE(site.unheardMessageAt(), nine.addSecs(420));
     }
 
+    // The waits the program is built with, from the one place they stand: a
+    // status request has 30 s to be answered, retries come after 2, 4, 8 ... s,
+    // at most every 5 minutes.
+    void programsTimings()
+    {
+        const PresenceTimings timings;
+        QCOMPARE(timings.answerTimeoutMs, 30 * 1000);
+        QCOMPARE(timings.firstRetryMs, 2 * 1000);
+        QCOMPARE(timings.longestRetryMs, 5 * 60 * 1000);
+    }
+
     // Any status from the site means it was reached; only a failure on the
     // way is worth another attempt. Links are taken as a browser's address
     // bar takes them.
@@ -172,6 +184,7 @@ private slots:
         QTest::newRow("empty") << "" << O::Failed << Seen {};
         QTest::newRow("blanks only") << "   " << O::Failed << Seen {};
         QTest::newRow("refused") << "refused" << O::Unreachable << Seen {};
+        QTest::newRow("no answer in time") << "/silent" << O::Unreachable << Seen { "/silent" };
         QTest::newRow("no scheme") << "noscheme" << O::Answered << Seen { "/on" };
         QTest::newRow("file") << "file" << O::Answered << Seen {};
     }
@@ -183,6 +196,7 @@ private slots:
         site.setPage("/on", "ok");
         site.setRedirect("/moved", "/on");
         site.setPage("/broken", "oops", 500);
+        site.setSilent("/silent");
         QTemporaryDir dir;
         QFile page(dir.filePath("online.html"));
         if (link.startsWith(u'/'))
@@ -195,7 +209,7 @@ private slots:
             link = QUrl::fromLocalFile(page.fileName()).toString();
 
         QNetworkAccessManager network;
-        StatusRequester requester(&network, "webStart", nullptr);
+        StatusRequester requester(&network, "webStart", 500, nullptr);
         QSignalSpy completed(&requester, &StatusRequester::completed);
         requester.open(link);
         QCOMPARE(completed.count(), 0); // never from inside open(): the caller is not ready

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTcpSocket>
+#include <QTimer>
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
 {
@@ -43,6 +44,8 @@ void TestHttpServer::serve(QTcpSocket *socket)
         reply += "Location: " + page.location + "\r\n";
     reply += "Content-Type: text/html; charset=utf-8\r\nContent-Length: "
             + QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n" + page.body;
-    socket->write(reply);
-    socket->disconnectFromHost();
+    QTimer::singleShot(page.delayMs, socket, [socket, reply] {
+        socket->write(reply);
+        socket->disconnectFromHost();
+    });
 }

@@ -24,9 +24,10 @@ public:
     // now: connecting to it is refused.
     static QString refusedUrl();
 
-    void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
+    // Answered after delayMs when given: a slow site.
+    void setPage(const QByteArray &path, const QByteArray &body, int status = 200, int delayMs = 0)
     {
-        m_pages.insert(path, { status, body, {} });
+        m_pages.insert(path, { status, body, {}, delayMs });
     }
     void setRedirect(const QByteArray &path, const QByteArray &to)
     {
@@ -48,6 +49,7 @@ private:
         int status;
         QByteArray body;
         QByteArray location;
+        int delayMs = 0;
     };
     void serve(QTcpSocket *socket);
 
