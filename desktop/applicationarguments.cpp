@@ -3,6 +3,7 @@
 #include "desktop/qtplatform.h"
 
 #include <QByteArrayView>
+#include <QList>
 
 #include <algorithm>
 
@@ -20,4 +21,10 @@ ApplicationArguments::ApplicationArguments(int argc, char **argv)
     m_argv.insert(engineArgs + 1, m_lowEnd.data());
     m_argc = int(m_argv.size());
     m_argv.push_back(nullptr);
+    // With QTWEBENGINE_CHROMIUM_FLAGS set, the engine reads its switches from
+    // there alone and passes over the command line's: the low-end mode then
+    // has to stand beside the user's own switches.
+    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.isEmpty() && !flags.split(' ').contains(m_lowEnd))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + ' ' + m_lowEnd);
 }

@@ -9,7 +9,9 @@
 // (see preferredQtPlatform), and the browser engine's switches. Given as
 // arguments, not through QT_QPA_PLATFORM or QTWEBENGINE_CHROMIUM_FLAGS, so
 // that the programs the user opens from here (a browser for a visitor's link)
-// make their own choice.
+// make their own choice; only a QTWEBENGINE_CHROMIUM_FLAGS the user set
+// already gets the engine's low-end mode added, since the engine then reads
+// nothing else.
 class ApplicationArguments {
 public:
     ApplicationArguments(int argc, char **argv);

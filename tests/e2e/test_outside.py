@@ -120,12 +120,16 @@ def private_bus(fakes=True):
     return address, fakes and on_loop(lambda: dbus.bus.BusConnection(address, mainloop=DBusGMainLoop()))
 
 
-# More environment in env; a None there takes the variable away.
-def start(session, where=None, args=(), **env):
+# More environment in env; a None there takes the variable away. With a log,
+# the program's stderr goes there, with the engine's switches in it.
+def start(session, where=None, args=(), log=None, **env):
     home = os.path.join(folder, "home")
     env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, HOME=home,
                XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, QTWEBENGINE_DISABLE_SANDBOX="1", **env)
+    if log:
+        env["QT_LOGGING_RULES"] = "qt.webenginecontext.debug=true"
     programs.append(subprocess.Popen([os.path.join(where or folder, "TalvorinTool"), *args],
+                                     stderr=log and open(log, "w"),
                                      env={name: value for name, value in env.items() if value is not None}))
     return programs[-1]
 
@@ -233,9 +237,11 @@ def run_b(session):  # a session bus with no notification area on it
     asked.clear()
     taken = len(Logind.inhibitors)
     run("xdotool", "mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
-    program = start(session, args=["--webEngineArgs", "--js-flags=--expose-gc"])  # the owner's own switch
+    log = os.path.join(folder, "b.log")
+    program = start(session, args=["--webEngineArgs", "--js-flags=--expose-gc"], log=log)  # the owner's own switch
     wait_until(lambda: window() and "/chat.html" in asked, "a start after a crash shows the chat")
     wait_until(lambda: any(path.startswith("/probe?gc=function") for path in asked), "the owner's switch in the page")
+    assert "enable-low-end-device-mode" in engine_switches(log), "the low-end mode lost beside the owner's switches"
     state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
     wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
     wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
@@ -286,6 +292,12 @@ def run_c(session):
         assert sent("/on", "/off")() and "[startwin]=False" in Path(folder, "talvorin.ini").read_text(), asked
 
 
+# The engine's switches as it was started, from the log the program left:
+# the user's own and the program's low-end mode.
+def engine_switches(log):
+    return re.findall(r"^\s*\*\s+(\S+)", Path(log).read_text(errors="replace"), re.M)
+
+
 # On weston's headless desktop: with XWayland the window is an X11 one there,
 # unless the owner chose Qt's Wayland platform; without, the program runs as a
 # Wayland client. Each time: the chat, the owner's engine switches in
@@ -303,11 +315,14 @@ def on_weston(session, xwayland, platform, number):
     display = (listening() or [None])[0]
     asked.clear()
     program = start(session, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wayland-talvorin", XDG_SESSION_TYPE="wayland",
-                    DISPLAY=display, QT_QPA_PLATFORM=platform, QTWEBENGINE_CHROMIUM_FLAGS="--lang=fr")
+                    DISPLAY=display, QT_QPA_PLATFORM=platform, QTWEBENGINE_CHROMIUM_FLAGS="--lang=fr",
+                    log=os.path.join(runtime, "program.log"))
     x11 = xwayland and not platform
     # The chat asks for its title over and over; its page itself may come from the cache.
     wait_until(lambda: "/title.txt" in asked and (not x11 or window(display)), "the chat on weston", 60)
     wait_until(lambda: any(path.endswith("&lang=fr") for path in asked), "the owner's switch in the page")
+    assert "enable-low-end-device-mode" in engine_switches(os.path.join(runtime, "program.log")), \
+        "the low-end mode lost beside QTWEBENGINE_CHROMIUM_FLAGS"
     assert x11 or not display or not window(display), "an X11 window where Wayland was chosen"
     program.send_signal(number)
     assert program.wait(30) == 0 and sent("/on", "/off")(), asked
