@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class Guardian;
 class IdleWatcher;
 class LockWatcher;
 class NetworkWatcher;
@@ -48,6 +49,10 @@ public:
     // The owner's links are read at each request; until the window has read
     // the settings file, they may be those of a first early reading.
     void setLinks(Links links) { m_links = std::move(links); }
+    // The owner changed the links: the guardian hears of a new exit link at once.
+    void linksChanged() { tellGuardian(); }
+    // Kept told of the exit link owed, should the program end without Exit.
+    void setGuardian(Guardian *guardian);
     QNetworkAccessManager *network() const { return m_networkAccess; }
 
     // The start-up request, tried until the site answers.
@@ -78,6 +83,7 @@ private:
     void attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs);
     void siteChanged();
     void scheduleUnheardMessage();
+    void tellGuardian();
 
     Links m_links;
     PresenceTimings m_timings;
@@ -91,4 +97,5 @@ private:
     LockWatcher *m_lock = nullptr;
     IdleWatcher *m_idle = nullptr;
     NetworkWatcher *m_network = nullptr;
+    Guardian *m_guardian = nullptr;
 };
