@@ -1,3 +1,4 @@
+#include "presence/guardianprotocol.h"
 #include "presence/presencerules.h"
 #include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
@@ -54,37 +55,42 @@ private slots:
         QTest::addColumn<QList<PresenceEvent>>("before");
         QTest::addColumn<PresenceEvent>("event");
         QTest::addColumn<QString>("step");
-        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step) {
-            QTest::newRow(name) << online << before << event << QString::fromLatin1(step);
+        // After the step, "owed" when an end without Exit owes the site the
+        // exit link (the guardian is armed), "-" when it owes nothing.
+        QTest::addColumn<QString>("owed");
+        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step,
+                            const char *owed) {
+            QTest::newRow(name) << online << before << event << QString::fromLatin1(step)
+                                << QString::fromLatin1(owed);
         };
         const E on = E::AwayTurnedOn;
         const char *online = "start retried cancels", *away = "close cancels";
-        row("start", true, {}, E::Start, "start retried");
-        row("Online, even when chosen", true, {}, E::OnlineClicked, online);
-        row("Offline", false, {}, E::OfflineClicked, away);
-        row("Exit", true, {}, E::Exit, "- cancels");
-        row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-");
-        row("network back", true, {}, E::NetworkBack, "- now");
+        row("start", true, {}, E::Start, "start retried", "owed");
+        row("Online, even when chosen", true, {}, E::OnlineClicked, online, "owed");
+        row("Offline", false, {}, E::OfflineClicked, away, "-");
+        row("Exit", true, {}, E::Exit, "- cancels", "-");
+        row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-", "-");
+        row("network back", true, {}, E::NetworkBack, "- now", "owed");
 
-        row("sleep", true, {}, E::Sleep, away);
-        row("sleep, offline", false, {}, E::Sleep, "-");
-        row("sleep while away", true, { on, E::Idle }, E::Sleep, "-");
-        row("resume", true, { E::Sleep }, E::Resume, online);
-        row("resume, offline", false, { E::Sleep }, E::Resume, "-");
-        row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, "-");
+        row("sleep", true, {}, E::Sleep, away, "-");
+        row("sleep, offline", false, {}, E::Sleep, "-", "-");
+        row("sleep while away", true, { on, E::Idle }, E::Sleep, "-", "-");
+        row("resume", true, { E::Sleep }, E::Resume, online, "owed");
+        row("resume, offline", false, { E::Sleep }, E::Resume, "-", "-");
+        row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, "-", "-");
 
-        row("lock, away off", true, {}, E::Lock, "-");
-        row("lock", true, { on }, E::Lock, away);
-        row("lock, offline", false, { on }, E::Lock, "-");
-        row("unlock", true, { on, E::Lock }, E::Unlock, online);
-        row("unlock, offline", false, { on, E::Lock }, E::Unlock, "-");
-        row("idle", true, { on }, E::Idle, away);
-        row("idle, away off", true, {}, E::Idle, "-");
-        row("idle while locked", true, { on, E::Lock }, E::Idle, "-");
-        row("input", true, { on, E::Idle }, E::Input, online);
-        row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, "-");
-        row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, online);
-        row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, "-");
+        row("lock, away off", true, {}, E::Lock, "-", "owed");
+        row("lock", true, { on }, E::Lock, away, "-");
+        row("lock, offline", false, { on }, E::Lock, "-", "-");
+        row("unlock", true, { on, E::Lock }, E::Unlock, online, "owed");
+        row("unlock, offline", false, { on, E::Lock }, E::Unlock, "-", "-");
+        row("idle", true, { on }, E::Idle, away, "-");
+        row("idle, away off", true, {}, E::Idle, "-", "owed");
+        row("idle while locked", true, { on, E::Lock }, E::Idle, "-", "-");
+        row("input", true, { on, E::Idle }, E::Input, online, "owed");
+        row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, "-", "-");
+        row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, online, "owed");
+        row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, "-", "owed");
     }
     void decisions()
     {
@@ -96,6 +102,45 @@ private slots:
         for (PresenceEvent earlier : before)
             rules.apply(earlier);
         QTEST(words(rules.apply(event)), "step");
+        QTEST(QString::fromLatin1(rules.owesExitLink() ? "owed" : "-"), "owed");
+    }
+
+    // What the program tells its guardian, as the guardian reads it: in
+    // pieces of any size, the latest word counting.
+    void guardianProtocol_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QByteArray>("owed"); // the link to send, empty when disarmed
+        const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
+        const auto message = [](const std::string &link) {
+            return QByteArray::fromStdString(GuardianProtocol::message(link));
+        };
+        QTest::newRow("nothing said") << QByteArrayList {} << QByteArray();
+        QTest::newRow("armed") << QByteArrayList { message("http://s/off") } << QByteArray("http://s/off");
+        QTest::newRow("in pieces") << QByteArrayList { "arm", "ed http://s/o", "ff", "\n" }
+                                   << QByteArray("http://s/off");
+        QTest::newRow("line not ended") << QByteArrayList { "armed http://s/off" } << QByteArray();
+        QTest::newRow("disarmed") << QByteArrayList { message("http://s/off") + message("") }
+                                  << QByteArray();
+        QTest::newRow("link changed") << QByteArrayList { message("http://s/off"), message("http://t/bye") }
+                                      << QByteArray("http://t/bye");
+        QTest::newRow("escapes") << QByteArrayList { message("a\\b\nc\\n") } << QByteArray("a\\b\nc\\n");
+        QTest::newRow("unknown line kept out") << QByteArrayList { message("http://s/off"), "hello\n" }
+                                               << QByteArray("http://s/off");
+        QTest::newRow("longest link") << QByteArrayList { message(longest) }
+                                      << QByteArray::fromStdString(longest);
+        QTest::newRow("too long: disarmed") << QByteArrayList { message("http://s/off"), message(longest + "x") }
+                                            << QByteArray();
+        QTest::newRow("armed after one too long") << QByteArrayList { message(longest + "x"), message("http://s/off") }
+                                                  << QByteArray("http://s/off");
+    }
+    void guardianProtocol()
+    {
+        QFETCH(QByteArrayList, pieces);
+        GuardianProtocol said;
+        for (const QByteArray &piece : pieces)
+            said.take(piece.constData(), std::size_t(piece.size()));
+        QTEST(QByteArray(said.isArmed() ? said.exitLink() : ""), "owed");
     }
 
     // What the owner is told the site shows, from each state (rows, each
