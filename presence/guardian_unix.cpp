@@ -18,9 +18,9 @@
 // Everything the guardian does between fork() and exec() runs in a copy of a
 // program that had every library loaded but no thread yet. It uses the C
 // library alone: it lets go of the other libraries' memory, so none of their
-// code may run. The executable is linked with immediate binding (see
-// CMakeLists.txt), so no call of its own needs the dynamic linker to look a
-// name up in a library that is gone.
+// code may run. This file and GuardianProtocol are compiled without lazy
+// binding (see CMakeLists.txt), so no call of theirs needs the dynamic linker
+// to look a name up in a library that is gone.
 
 namespace {
 
@@ -147,7 +147,6 @@ std::int64_t msecsNow()
     sigemptyset(&action.sa_mask);
     for (int number : kEndSignals)
         ::sigaction(number, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
     pipe = keepOnly(pipe);
     noteExecutable();
     letGoOfLibraries();

@@ -111,28 +111,30 @@ private slots:
     {
         QTest::addColumn<QByteArrayList>("pieces");
         QTest::addColumn<QByteArray>("owed"); // the link to send, empty when disarmed
-        const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
-        const auto message = [](const std::string &link) {
+        const auto said = [](const std::string &link) {
             return QByteArray::fromStdString(GuardianProtocol::message(link));
         };
-        QTest::newRow("nothing said") << QByteArrayList {} << QByteArray();
-        QTest::newRow("armed") << QByteArrayList { message("http://s/off") } << QByteArray("http://s/off");
-        QTest::newRow("in pieces") << QByteArrayList { "arm", "ed http://s/o", "ff", "\n" }
-                                   << QByteArray("http://s/off");
-        QTest::newRow("line not ended") << QByteArrayList { "armed http://s/off" } << QByteArray();
-        QTest::newRow("disarmed") << QByteArrayList { message("http://s/off") + message("") }
-                                  << QByteArray();
-        QTest::newRow("link changed") << QByteArrayList { message("http://s/off"), message("http://t/bye") }
-                                      << QByteArray("http://t/bye");
-        QTest::newRow("escapes") << QByteArrayList { message("a\\b\nc\\n") } << QByteArray("a\\b\nc\\n");
-        QTest::newRow("unknown line kept out") << QByteArrayList { message("http://s/off"), "hello\n" }
-                                               << QByteArray("http://s/off");
-        QTest::newRow("longest link") << QByteArrayList { message(longest) }
-                                      << QByteArray::fromStdString(longest);
-        QTest::newRow("too long: disarmed") << QByteArrayList { message("http://s/off"), message(longest + "x") }
-                                            << QByteArray();
-        QTest::newRow("armed after one too long") << QByteArrayList { message(longest + "x"), message("http://s/off") }
-                                                  << QByteArray("http://s/off");
+        const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
+        const QByteArray off = said("http://s/off"), tooLong = said(longest + "x");
+        const struct {
+            const char *name;
+            QByteArrayList pieces;
+            QByteArray owed;
+        } rows[] = {
+            { "nothing said", {}, "" },
+            { "armed", { off }, "http://s/off" },
+            { "in pieces", { "arm", "ed http://s/o", "ff", "\n" }, "http://s/off" },
+            { "line not ended", { "armed http://s/off" }, "" },
+            { "disarmed", { off + said("") }, "" },
+            { "link changed", { off, said("http://t/bye") }, "http://t/bye" },
+            { "escapes", { said("a\\b\nc\\n") }, "a\\b\nc\\n" },
+            { "unknown line kept out", { off, "hello\n" }, "http://s/off" },
+            { "longest link", { said(longest) }, QByteArray::fromStdString(longest) },
+            { "too long: disarmed", { off, tooLong }, "" },
+            { "armed after one too long", { tooLong, off }, "http://s/off" },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.name) << row.pieces << row.owed;
     }
     void guardianProtocol()
     {
