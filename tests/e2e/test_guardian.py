@@ -16,18 +16,16 @@ heard, news = [], threading.Condition()  # (path, when) of every request, in ord
 
 
 class Site(BaseHTTPRequestHandler):
-    def do_GET(self):
+    def do_GET(self):  # every path is a short page; a badge without a link
         with news:
             heard.append((self.path, time.monotonic()))
             news.notify_all()
-        body = b"<title>Badge</title>" if self.path.endswith("/badge") else b"ok"
         self.send_response(200)
-        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Content-Length", "2")
         self.end_headers()
-        self.wfile.write(body)
+        self.wfile.write(b"ok")
 
-    def log_message(self, *args):
-        pass
+    log_message = lambda *args: None
 
 
 def wait_until(condition, what, seconds=30):
@@ -46,25 +44,21 @@ class Copy:
     """A copy of the program whose status links are /NAME/on and /NAME/off."""
 
     def __init__(self, name, on_screen=False):
-        self.name, self.folder = name, tempfile.mkdtemp(dir=folder)
-        self.exe = os.path.join(self.folder, "TalvorinTool")
+        self.name, self.folder, self.guardian = name, tempfile.mkdtemp(dir=folder), None
+        self.exe, self.ini = os.path.join(self.folder, "TalvorinTool"), os.path.join(self.folder, "talvorin.ini")
         shutil.copy2(EXE, self.exe)
-        links = "[linkstart]=%s\r\n[linkclose]=%s\r\n" % (self.link("on"), self.link("off"))
-        if on_screen:  # the Settings dialog takes no links without a badge
-            links = "[badgelink]=%s\r\n" % self.link("badge") + links
-        with open(os.path.join(self.folder, "talvorin.ini"), "w", newline="") as ini:
-            ini.write(links)
+        # The Settings dialog takes no links without a badge; the others need none.
+        with open(self.ini, "w", newline="") as ini:
+            ini.write(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") +
+                      "[linkstart]=%s\r\n[linkclose]=%s\r\n" % (self.link("on"), self.link("off")))
         env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
-                   QTWEBENGINE_DISABLE_SANDBOX="1")
-        if not on_screen:
-            env["QT_QPA_PLATFORM"] = "offscreen"
+                   QTWEBENGINE_DISABLE_SANDBOX="1", QT_QPA_PLATFORM="xcb" if on_screen else "offscreen")
         # A group of its own, as a session or a terminal gives it; output to a
         # pipe, as a caller reading it would.
         self.program = subprocess.Popen([self.exe], env=env, start_new_session=True,
                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         threading.Thread(target=self.program.stdout.read, daemon=True).start()
         copies.append(self)
-        self.guardian = None
 
     def link(self, what):
         return "http://127.0.0.1:%d/%s/%s" % (site.server_port, self.name, what)
@@ -74,23 +68,21 @@ class Copy:
 
     def started(self):
         wait_until(lambda: self.asked("on"), self.name + ": the start-up link", 60)
-        children = [pid for pid in running(self.exe) if parent(pid) == self.program.pid]
-        assert len(children) == 1, (self.name, children)
-        self.guardian = children[0]
+        # The guardian; the engine's processes are the program's for a moment, between fork and exec.
+        children = lambda: [pid for pid in running(self.exe) if parent(pid) == self.program.pid]
+        wait_until(lambda: len(children()) == 1, self.name + ": one guardian")
+        self.guardian = children()[0]
         # No terminal, no output pipe of the caller held open.
         assert [os.readlink("/proc/%d/fd/%d" % (self.guardian, fd)) for fd in range(3)] == ["/dev/null"] * 3
 
     # Nothing of the copy runs any more: its guardian (ours, as the subreaper,
     # once the program is gone) ended too.
     def gone(self):
-        wait_until(lambda: self.program.poll() is not None and self.reaped() and not running(self.exe),
+        wait_until(lambda: self.program.poll() is not None and not running(self.exe) and self.reaped(),
                    self.name + ": everything ended")
 
-    def reaped(self):
-        try:
-            return os.waitpid(self.guardian, os.WNOHANG)[0] == self.guardian
-        except ChildProcessError:
-            return True
+    def reaped(self):  # by the time the program is gone, the guardian is this test's
+        return os.waitpid(self.guardian, os.WNOHANG)[0] == self.guardian
 
     def window(self):
         found = xdotool("search", "--all", "--pid", str(self.program.pid), "--onlyvisible",
@@ -107,14 +99,14 @@ class Copy:
 
 
 def running(exe):
-    pids = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            if os.readlink("/proc/%s/exe" % pid) == exe:
-                pids.append(int(pid))
-        except OSError:
-            pass  # gone meanwhile, or a zombie
-    return pids
+    return [int(pid) for pid in filter(str.isdigit, os.listdir("/proc")) if executable(pid) == exe]
+
+
+def executable(pid):
+    try:
+        return os.readlink("/proc/%s/exe" % pid)
+    except OSError:
+        return None  # gone meanwhile, or a zombie
 
 
 def parent(pid):
