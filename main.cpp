@@ -6,6 +6,7 @@
 #include "desktop/xcbgloff.h"
 #include "main_window/frmmain.h"
 #include "presence/earlystart.h"
+#include "presence/guardian.h"
 #include "settings/settingsfile.h"
 #include "web/dictionaries.h"
 
@@ -27,6 +28,9 @@ std::unique_ptr<QApplication> createApplication(ApplicationArguments &arguments)
 
 int main(int argc, char *argv[])
 {
+    // The guardian's own work, when this process is the guardian's.
+    if (const std::optional<int> status = Guardian::runIfAsked(argc, argv))
+        return *status;
     // A logout may come while the program is still starting: from here on it
     // waits for the window's Exit instead of ending the program on the spot.
     ShutdownSignals::catchEarly();
@@ -34,6 +38,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVORIN_VERSION));
     if (const std::optional<int> status = answerCommandLine(argc, argv))
         return *status;
+    // Before any thread exists and before the application object: the
+    // guardian shares next to nothing with the program. A later copy that
+    // only brings the first one's window back never arms it, and it ends
+    // with that copy.
+    const std::unique_ptr<Guardian> guardian = Guardian::start(argv[0]);
 
     useSoftwareCompositing();
     ApplicationArguments arguments(argc, argv);
@@ -51,7 +60,9 @@ int main(int argc, char *argv[])
 
     // The owner's site hears of the start first: building the window takes
     // longer than the request needs to go out.
-    frmMain window(settings, startPresenceEarly(settings));
+    std::unique_ptr<Presence> presence = startPresenceEarly(settings);
+    presence->setGuardian(guardian.get());
+    frmMain window(settings, std::move(presence));
     app->setWindowIcon(window.windowIcon());
     QObject::connect(onlyCopy.get(), &SingleInstance::activationRequested, &window,
                      &frmMain::bringBack);

@@ -16,6 +16,7 @@ import os
 import subprocess
 import sys
 
+import guardian
 import window
 import measure
 import report
@@ -141,8 +142,9 @@ def benchmark(args, exe, url, log):
               ' minimized; after %.0f s the run time of every thread of every process (schedstat, in ns) is'
               ' summed at the start and the end of %.0f s.' % (measure.SETTLE, measure.HIDE_SETTLE, args.idle)]
     path = args.output or os.path.join(args.root, 'bench', 'results.md')
-    # A soak's section stays: it comes from runs of its own.
-    kept = soak.split_off(open(path).read())[1] if os.path.exists(path) else ''
+    # A soak's section and the guardian's stay: they come from runs of their own.
+    old = open(path).read() if os.path.exists(path) else ''
+    kept = guardian.split_off(old)[1] + soak.split_off(old)[1]
     return write(path, lines + ([''] + kept.rstrip('\n').split('\n') if kept else []))
 
 
@@ -210,12 +212,15 @@ def main():
     parser.add_argument('--soak', type=int, metavar='MINUTES',
                         help='instead: the program and Chromium hidden side by side on a busy chat page for'
                              ' MINUTES, their memory sampled each minute')
+    parser.add_argument('--guardian', action='store_true',
+                        help='instead: the guardian\'s memory while it waits, and kill -9 of the program to the'
+                             ' exit link at the site (10 runs by default)')
     parser.add_argument('--no-chromium', action='store_true', help='leave Chromium out')
     parser.add_argument('--chromium-flags', default='', help='extra switches for Chromium')
     parser.add_argument('--output', help='where the Markdown goes (default bench/results.md or bench/flags.md)')
     args = parser.parse_args()
     if args.runs is None:
-        args.runs = 3 if args.compare_flags is not None else 5
+        args.runs = 3 if args.compare_flags is not None else 10 if args.guardian else 5
     if not args.no_chromium and args.compare_flags is None and not measure.chromium_command():
         print('bench: chromium is not installed (apt-get install chromium); measuring the program alone',
               file=sys.stderr)
@@ -227,6 +232,8 @@ def main():
     try:
         if args.soak:
             text = run_soak(args, exe, url, log)
+        elif args.guardian:
+            text = guardian.run(args, exe, url, log)
         elif args.compare_flags is not None:
             text = compare_flags(args, exe, url, log)
         else:

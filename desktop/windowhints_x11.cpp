@@ -41,9 +41,11 @@ bool isManaged(xcb_connection_t *connection, xcb_window_t window)
 void setNetWmState(QWidget *widget, bool on, const char *first, const char *second)
 {
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return; // not X11: no client may ask for this
-    xcb_connection_t *connection = x11->connection();
+    // Not X11 (Qt's offscreen platform answers as X11 but has no connection):
+    // no client may ask for this.
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
     const auto window = xcb_window_t(widget->winId());
     const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
     const xcb_atom_t one = atom(connection, first);

@@ -175,6 +175,7 @@ void frmMain::load()
     m_applyingSettings = true;
     applySettingsFile(m_saver.file().read(), *this);
     m_applyingSettings = false;
+    m_presence->linksChanged();
     // The owner's site hears of the start before the browser engine starts up.
     if (!m_startRequested)
         m_presence->start();
@@ -278,6 +279,7 @@ void frmMain::mnuSetings_Click()
                 BadgeLink = badge;
                 LinkStart = start;
                 LinkClose = close;
+                m_presence->linksChanged();
                 writeSettings();
                 mnureload_Click();
             });

@@ -1,5 +1,6 @@
 #include "presence/presence.h"
 
+#include "presence/guardian.h"
 #include "presence/idlewatcher.h"
 #include "presence/lockwatcher.h"
 #include "presence/networkwatcher.h"
@@ -103,7 +104,20 @@ bool Presence::handle(PresenceEvent event, std::function<void()> whenSent)
         m_sender->send(link, step.untilAnswered, std::move(whenSent));
     if (step.send != StatusLink::None)
         noteRequest(event, step.send, sending);
+    tellGuardian();
     return sending;
+}
+
+void Presence::setGuardian(Guardian *guardian)
+{
+    m_guardian = guardian;
+    tellGuardian();
+}
+
+void Presence::tellGuardian()
+{
+    if (m_guardian)
+        m_guardian->setOwedExitLink(m_rules.owesExitLink() ? m_links.close() : QString());
 }
 
 // The start-up link says online; the exit link says offline when chosen or

@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class Guardian;
 class IdleWatcher;
 class LockWatcher;
 class NetworkWatcher;
@@ -38,6 +39,10 @@ public:
     // The owner's links are read at each request; until the window has read
     // the settings file, they may be those of a first early reading.
     void setLinks(Links links) { m_links = std::move(links); }
+    // The owner changed the links: the guardian hears of a new exit link at once.
+    void linksChanged() { tellGuardian(); }
+    // Kept told of the exit link owed, should the program end without Exit.
+    void setGuardian(Guardian *guardian);
     QNetworkAccessManager *network() const { return m_networkAccess; }
 
     // The start-up request, tried until the site answers.
@@ -68,6 +73,7 @@ private:
     void attemptEnded(const StatusRequester::Reply &reply, int nextTryInMs);
     void siteChanged();
     void scheduleUnheardMessage();
+    void tellGuardian();
 
     Links m_links;
     PresenceTimings m_timings;
@@ -81,4 +87,5 @@ private:
     LockWatcher *m_lock = nullptr;
     IdleWatcher *m_idle = nullptr;
     NetworkWatcher *m_network = nullptr;
+    Guardian *m_guardian = nullptr;
 };

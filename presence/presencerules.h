@@ -46,6 +46,9 @@ public:
 
     // Chosen Online, but shown as away because the owner is locked out or idle.
     bool isShownAway() const;
+    // The site may show the owner online: should the program end now without
+    // Exit, the exit link is owed. Offline, asleep, away or Exit owe nothing.
+    bool owesExitLink() const { return !m_exiting && isShownOnline(); }
 
 private:
     bool isShownOnline() const;

@@ -230,6 +230,7 @@ def run_a():
                "unlocked: the start link, online")
     program.kill()
     program.wait()  # gone for good: a lock of a process still there is no stale one
+    wait_until(sent("/on", "/off", "/on", "/off"), "killed online: its guardian sends the exit link")
 
 
 # Beside the killed copy's lock, on the X11 desktop: trayer's icon, and logind.

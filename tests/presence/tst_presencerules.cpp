@@ -1,3 +1,4 @@
+#include "presence/guardianprotocol.h"
 #include "presence/presencerules.h"
 #include "presence/presencetimings.h"
 #include "presence/sitestatus.h"
@@ -55,37 +56,42 @@ private slots:
         QTest::addColumn<QList<PresenceEvent>>("before");
         QTest::addColumn<PresenceEvent>("event");
         QTest::addColumn<QString>("step");
-        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step) {
-            QTest::newRow(name) << online << before << event << QString::fromLatin1(step);
+        // After the step, "owed" when an end without Exit owes the site the
+        // exit link (the guardian is armed), "-" when it owes nothing.
+        QTest::addColumn<QString>("owed");
+        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step,
+                            const char *owed) {
+            QTest::newRow(name) << online << before << event << QString::fromLatin1(step)
+                                << QString::fromLatin1(owed);
         };
         const E on = E::AwayTurnedOn;
         const char *online = "start retried cancels", *away = "close cancels";
-        row("start", true, {}, E::Start, "start retried");
-        row("Online, even when chosen", true, {}, E::OnlineClicked, online);
-        row("Offline", false, {}, E::OfflineClicked, away);
-        row("Exit", true, {}, E::Exit, "- cancels");
-        row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-");
-        row("network back", true, {}, E::NetworkBack, "- now");
+        row("start", true, {}, E::Start, "start retried", "owed");
+        row("Online, even when chosen", true, {}, E::OnlineClicked, online, "owed");
+        row("Offline", false, {}, E::OfflineClicked, away, "-");
+        row("Exit", true, {}, E::Exit, "- cancels", "-");
+        row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-", "-");
+        row("network back", true, {}, E::NetworkBack, "- now", "owed");
 
-        row("sleep", true, {}, E::Sleep, away);
-        row("sleep, offline", false, {}, E::Sleep, "-");
-        row("sleep while away", true, { on, E::Idle }, E::Sleep, "-");
-        row("resume", true, { E::Sleep }, E::Resume, online);
-        row("resume, offline", false, { E::Sleep }, E::Resume, "-");
-        row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, "-");
+        row("sleep", true, {}, E::Sleep, away, "-");
+        row("sleep, offline", false, {}, E::Sleep, "-", "-");
+        row("sleep while away", true, { on, E::Idle }, E::Sleep, "-", "-");
+        row("resume", true, { E::Sleep }, E::Resume, online, "owed");
+        row("resume, offline", false, { E::Sleep }, E::Resume, "-", "-");
+        row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, "-", "-");
 
-        row("lock, away off", true, {}, E::Lock, "-");
-        row("lock", true, { on }, E::Lock, away);
-        row("lock, offline", false, { on }, E::Lock, "-");
-        row("unlock", true, { on, E::Lock }, E::Unlock, online);
-        row("unlock, offline", false, { on, E::Lock }, E::Unlock, "-");
-        row("idle", true, { on }, E::Idle, away);
-        row("idle, away off", true, {}, E::Idle, "-");
-        row("idle while locked", true, { on, E::Lock }, E::Idle, "-");
-        row("input", true, { on, E::Idle }, E::Input, online);
-        row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, "-");
-        row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, online);
-        row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, "-");
+        row("lock, away off", true, {}, E::Lock, "-", "owed");
+        row("lock", true, { on }, E::Lock, away, "-");
+        row("lock, offline", false, { on }, E::Lock, "-", "-");
+        row("unlock", true, { on, E::Lock }, E::Unlock, online, "owed");
+        row("unlock, offline", false, { on, E::Lock }, E::Unlock, "-", "-");
+        row("idle", true, { on }, E::Idle, away, "-");
+        row("idle, away off", true, {}, E::Idle, "-", "owed");
+        row("idle while locked", true, { on, E::Lock }, E::Idle, "-", "-");
+        row("input", true, { on, E::Idle }, E::Input, online, "owed");
+        row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, "-", "-");
+        row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, online, "owed");
+        row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, "-", "owed");
     }
     void decisions()
     {
@@ -97,6 +103,47 @@ private slots:
         for (PresenceEvent earlier : before)
             rules.apply(earlier);
         QTEST(words(rules.apply(event)), "step");
+        QTEST(QString::fromLatin1(rules.owesExitLink() ? "owed" : "-"), "owed");
+    }
+
+    // What the program tells its guardian, as the guardian reads it: in
+    // pieces of any size, the latest word counting.
+    void guardianProtocol_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QByteArray>("owed"); // the link to send, empty when disarmed
+        const auto said = [](const std::string &link) {
+            return QByteArray::fromStdString(GuardianProtocol::message(link));
+        };
+        const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
+        const QByteArray off = said("http://s/off"), tooLong = said(longest + "x");
+        const struct {
+            const char *name;
+            QByteArrayList pieces;
+            QByteArray owed;
+        } rows[] = {
+            { "nothing said", {}, "" },
+            { "armed", { off }, "http://s/off" },
+            { "in pieces", { "arm", "ed http://s/o", "ff", "\n" }, "http://s/off" },
+            { "line not ended", { "armed http://s/off" }, "" },
+            { "disarmed", { off + said("") }, "" },
+            { "link changed", { off, said("http://t/bye") }, "http://t/bye" },
+            { "escapes", { said("a\\b\nc\\n") }, "a\\b\nc\\n" },
+            { "unknown line kept out", { off, "hello\n" }, "http://s/off" },
+            { "longest link", { said(longest) }, QByteArray::fromStdString(longest) },
+            { "too long: disarmed", { off, tooLong }, "" },
+            { "armed after one too long", { tooLong, off }, "http://s/off" },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.name) << row.pieces << row.owed;
+    }
+    void guardianProtocol()
+    {
+        QFETCH(QByteArrayList, pieces);
+        GuardianProtocol said;
+        for (const QByteArray &piece : pieces)
+            said.take(piece.constData(), std::size_t(piece.size()));
+        QTEST(QByteArray(said.isArmed() ? said.exitLink() : ""), "owed");
     }
 
     // What the owner is told the site shows, from each state (rows, each
