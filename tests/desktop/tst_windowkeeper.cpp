@@ -43,16 +43,14 @@ private slots:
                     && !netWmStateHas(window, "_NET_WM_STATE_HIDDEN");
         };
         keeper.restore(Qt::WindowNoState);
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::qWait(300); // the window manager has framed the window
-        QCOMPARE(wmState(window), "Normal");
+        QTRY_COMPARE_WITH_TIMEOUT(wmState(window), "Normal", 10000); // once the manager has framed it
         QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(window.winId()) }), 0);
         QTRY_VERIFY(putAway());
 
         keeper.restore(Qt::WindowMaximized);
-        QTest::qWait(1500); // the window manager has done maximizing
-        QVERIFY(window.isVisible() && window.isMaximized());
-        QVERIFY(wmState(window) == "Normal" && netWmStateHas(window, "_NET_WM_STATE_MAXIMIZED_VERT"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible() && window.isMaximized() && wmState(window) == "Normal"
+                                         && netWmStateHas(window, "_NET_WM_STATE_MAXIMIZED_VERT"),
+                                 10000);
 
         keeper.hideInTray();
         QTRY_VERIFY(putAway());
