@@ -14,57 +14,41 @@
 class TestDesktopRules : public QObject {
     Q_OBJECT
 private slots:
-    // Inside quotes ", `, $ and \ take a backslash, and every backslash of the
-    // value is doubled once more; % is doubled, as a field code would start.
-    void execLine_data()
+    // The entry that starts the program at login, and the Windows Run value,
+    // for a program in `dir`. In the entry, inside quotes ", `, $ and \ take a
+    // backslash, and every backslash of the value is doubled once more; % is
+    // doubled, as a field code would start. The Run value is quoted only when
+    // the path holds a blank.
+    void startAtLogin_data()
     {
-        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("dir");
         QTest::addColumn<QString>("exec");
-        QTest::newRow("plain") << "/opt/talvorin/TalvorinTool" << "Exec=/opt/talvorin/TalvorinTool";
-        QTest::newRow("blank") << "/home/ana/My Programs/TalvorinTool"
-                               << "Exec=\"/home/ana/My Programs/TalvorinTool\"";
-        QTest::newRow("specials") << "/opt/a$b\"c`d\\e/100%/TalvorinTool"
-                                  << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\"";
+        QTest::addColumn<QString>("run");
+        QTest::newRow("plain") << "/opt/talvorin" << "Exec=/opt/talvorin/TalvorinTool"
+                               << "/opt/talvorin\\TalvorinTool.exe";
+        QTest::newRow("blank") << "/home/ana/My Programs" << "Exec=\"/home/ana/My Programs/TalvorinTool\""
+                               << "\"/home/ana/My Programs\\TalvorinTool.exe\"";
+        QTest::newRow("specials") << "/opt/a$b\"c`d\\e/100%"
+                                  << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\""
+                                  << "/opt/a$b\"c`d\\e/100%\\TalvorinTool.exe";
+        QTest::newRow("drive root") << "C:\\" << "Exec=\"C:\\\\\\\\/TalvorinTool\"" << "C:\\\\TalvorinTool.exe";
     }
-    void execLine()
+    void startAtLogin()
     {
-        QFETCH(QString, executable);
+        QFETCH(QString, dir);
         QFETCH(QString, exec);
-        const QStringList lines = QString::fromUtf8(autostartDesktopEntry(executable)).split(u'\n');
+        const QStringList lines = QString::fromUtf8(autostartDesktopEntry(dir + "/TalvorinTool")).split(u'\n');
         QCOMPARE(lines.mid(0, 1), QStringList { "[Desktop Entry]" });
         QVERIFY(lines.contains("Type=Application") && lines.contains("Name=TalvorinTool"));
         QVERIFY2(lines.contains(exec), qPrintable(lines.filter("Exec=").join(u' ')));
+        QTEST(runValueData(dir), "run");
     }
 
-    // The Windows Run value is quoted only when the path holds a blank.
-    void runValue_data()
+    // The right button is the desktop's menu and nothing else; the left
+    // click and the double-click are tried on the real tray in tst_frmmain.
+    void rightClickOnlyOpensTheMenu()
     {
-        QTest::addColumn<QString>("dir");
-        QTest::addColumn<QString>("data");
-        QTest::newRow("no blank") << "C:\\Tools\\Talvorin" << "C:\\Tools\\Talvorin\\TalvorinTool.exe";
-        QTest::newRow("blank") << "C:\\Program Files\\Talvorin"
-                               << "\"C:\\Program Files\\Talvorin\\TalvorinTool.exe\"";
-        QTest::newRow("drive root") << "C:\\" << "C:\\\\TalvorinTool.exe";
-    }
-    void runValue()
-    {
-        QFETCH(QString, dir);
-        QTEST(runValueData(dir), "data");
-    }
-
-    void trayClicks_data()
-    {
-        QTest::addColumn<QSystemTrayIcon::ActivationReason>("reason");
-        QTest::addColumn<TrayAction>("action");
-        QTest::newRow("left press") << QSystemTrayIcon::Trigger << TrayAction::Restore;
-        QTest::newRow("double-click") << QSystemTrayIcon::DoubleClick << TrayAction::DoubleClickMessage;
-        QTest::newRow("right button") << QSystemTrayIcon::Context << TrayAction::None;
-        QTest::newRow("middle button") << QSystemTrayIcon::MiddleClick << TrayAction::None;
-    }
-    void trayClicks()
-    {
-        QFETCH(QSystemTrayIcon::ActivationReason, reason);
-        QTEST(trayActionFor(reason), "action");
+        QCOMPARE(trayActionFor(QSystemTrayIcon::Context), TrayAction::None);
     }
 
     // Each row: a chat page loaded as "Chat" with the owner away, then titles

@@ -44,8 +44,7 @@ private slots:
         };
         keeper.restore(Qt::WindowNoState);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::qWait(300); // the window manager has framed the window
-        QCOMPARE(wmState(window), "Normal");
+        QTRY_COMPARE_WITH_TIMEOUT(wmState(window), "Normal", 10000); // once the manager has framed it
         QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(window.winId()) }), 0);
         QTRY_VERIFY(putAway());
 

@@ -55,16 +55,11 @@ template<typename Actual> void compareRow(Actual actual)
     QCOMPARE(actual(input), expected);
 }
 
-enum Reading { OneLine, File };
-
-// What the reader does with a line, or with a file's bytes, as one text.
-template<Reading reading> QString calls(const QByteArray &input)
+// What the reader does with a file's bytes, as one text.
+QString calls(const QByteArray &input)
 {
     FakeTarget target;
-    if (reading == File)
-        applySettingsFile(input, target);
-    else
-        applySettingLine(QString::fromUtf8(input), target);
+    applySettingsFile(input, target);
     return target.calls.join('|');
 }
 
@@ -107,17 +102,18 @@ void setMode(const QString &path, mode_t mode)
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    // The first tag of the fixed order found anywhere in a line decides it.
+    // The first tag of the fixed order found anywhere in a line decides it
+    // (each row a file of one line, or two where blanks end the first).
     void applyLine_data()
     {
         // clang-format off
         table({ { "x[linkstart]=y", "start=xy" }, { "[linkclose]=a[badgelink]=b", "badge=[linkclose]=ab" },
                 { "[BadgeLink]=x", "" }, { "badgelink=x", "" }, { "[linkclose]=", "close=" },
-                { "[linkstart]= a\t", "start= a\t" }, { "[height]=900[ontop]=1", "" },
+                { "[linkstart]= a\t\r\n[ontop]=1", "start= a\t|ontop" }, { "[height]=900[ontop]=1", "" },
                 { "[width]=7200[height]=300", "" }, { "[ontop]=True", "ontop" }, { "[ontop]=False", "" },
                 { "[ontop]=maybe", "" }, { "[taskbar]=-1", "taskbar" }, { "[taskbar]=0", "" },
-                { "[startwin]=TRUE", "startwin=1" }, { "[startwin]= false ", "startwin=0" },
-                { "[startwin]=yes", "" }, { "[startwin]=True\r", "" }, { "[away]=True", "away=1" },
+                { "[startwin]=TRUE", "startwin=1" }, { "[startwin]= false \r\n[ontop]=1", "startwin=0|ontop" },
+                { "[startwin]=yes", "" }, { "[away]=True", "away=1" },
                 { "[away]=0", "away=0" }, { "[away]=1x", "" }, { "[away]=True[badgelink]=b", "badge=[away]=Trueb" },
                 // Every occurrence of the deciding tag is cut out, in one pass from the left.
                 { "[badgelink]=p[badgelink]=q", "badge=pq" }, { "[badgelink]=[badgelink]=x", "badge=x" },
@@ -130,7 +126,6 @@ private slots:
                 { "[height]=1e300", "height=inf" } });
         // clang-format on
     }
-    void applyLine() { compareRow(calls<OneLine>); }
 
     // Numbers are read leniently; Booleans are "True" or "False" in any case, or
     // a whole number text. Expected: the number, then the Boolean or "none".
@@ -233,7 +228,8 @@ private slots:
                                       << QString("width=7200|").repeated(100000).chopped(1);
         // clang-format on
     }
-    void readFile() { compareRow(calls<File>); }
+    void readFile() { compareRow(calls); }
+    void applyLine() { compareRow(calls); }
 
 
     // Beside the program where its folder is writable or holds the file already;

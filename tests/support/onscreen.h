@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <functional>
+
 // The background of support/pages/chat.html.
 const QColor kChat(0x2a, 0x7a, 0xb0);
 
@@ -33,9 +35,10 @@ inline bool showsColour(const QWidget *widget, const QColor &colour, int timeout
 }
 
 // Real input through the X server, as the user gives it: a click at the
-// centre of `widget` (when given), then, once its window has the keyboard,
-// the text typed into whatever has the focus.
-inline bool clickAndType(const QWidget *widget, const QString &text)
+// centre of `widget` (when given); once its window has the keyboard, the
+// first character of `text` until the page says it `heard` it (a page gets
+// its keys a moment after its window), then the rest, each once.
+inline bool clickAndType(const QWidget *widget, const QString &text, const std::function<bool()> &heard)
 {
     if (widget) {
         const QPoint at = widget->mapToGlobal(widget->rect().center());
@@ -43,9 +46,13 @@ inline bool clickAndType(const QWidget *widget, const QString &text)
         if (QProcess::execute("xdotool", move + QStringList { "sleep", "0.1", "click", "1" }) != 0
             || !QTest::qWaitFor([widget] { return widget->window()->isActiveWindow(); }))
             return false;
-        QTest::qWait(200); // the page hears of its focus after the window
     }
-    return text.isEmpty() || QProcess::execute("xdotool", { "type", "--delay", "80", text }) == 0;
+    const auto type = [](const QString &keys) {
+        return keys.isEmpty() || QProcess::execute("xdotool", { "type", "--delay", "80", keys }) == 0;
+    };
+    return text.isEmpty()
+            || (QTest::qWaitFor([&] { return type(text.left(1)) && QTest::qWaitFor(heard, 500); }, 15000)
+                && type(text.mid(1)));
 }
 
 // Whether the window manager shows `atom` in the window's _NET_WM_STATE.

@@ -26,20 +26,15 @@ private slots:
         open();
     }
 
-    // From the actual size, over the page's background.
+    // From the actual size, over the page's background: every key and the
+    // wheel with Ctrl zoom, the same without it (or with Alt) do not.
     void zoomKeysAndWheel_data()
     {
         QTest::addColumn<QString>("input");
         QTest::addColumn<qreal>("ratio");
-        QTest::newRow("ctrl+plus") << "key ctrl+plus" << 1.1;
-        QTest::newRow("ctrl+=") << "key ctrl+equal" << 1.1;
-        QTest::newRow("ctrl+keypad plus") << "key ctrl+KP_Add" << 1.1;
-        QTest::newRow("ctrl+minus") << "key ctrl+minus" << 0.9;
-        QTest::newRow("ctrl+0 between") << "key ctrl+plus ctrl+plus ctrl+0 ctrl+minus" << 0.9;
-        QTest::newRow("ctrl+wheel up") << "keydown ctrl click 4 keyup ctrl" << 1.1;
-        QTest::newRow("ctrl+wheel down") << "keydown ctrl click 5 keyup ctrl" << 0.9;
-        QTest::newRow("down to 25 %") << "key" + QString(" ctrl+minus").repeated(9) << 0.25;
-        QTest::newRow("up to 500 %") << "key" + QString(" ctrl+plus").repeated(10) << 5.0;
+        QTest::newRow("keys") << "key plus ctrl+alt+plus ctrl+plus ctrl+equal ctrl+KP_Add" << 1.5;
+        QTest::newRow("ctrl+0 between") << "key ctrl+plus ctrl+0 ctrl+minus ctrl+minus" << 0.8;
+        QTest::newRow("wheel") << "click 4 keydown ctrl click 4 click 4 click 5 keyup ctrl" << 1.1;
     }
     void zoomKeysAndWheel()
     {

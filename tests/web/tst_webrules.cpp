@@ -9,7 +9,8 @@ Q_DECLARE_METATYPE(ContextFacts)
 using R = QWebEngineContextMenuRequest;
 
 // The decisions of the browser side, apart from any browser or screen: the
-// badge's click and where pages may go, the zoom's steps and keys, the
+// badge's click and where pages may go, the zoom's steps (its keys: see
+// tst_chatview), the
 // spelling language and what the chat's context menu holds.
 class TestWebRules : public QObject {
     Q_OBJECT
@@ -55,10 +56,7 @@ private slots:
         row("https://example.com/", web, true);
         row("about:blank", web, true);
         row("file:///etc/passwd", web, false);
-        row("chrome://settings", web, false);
         row("javascript:alert(1)", web, false);
-        row("data:text/html,<b>x</b>", web, false);
-        row("file:///srv/demo/chat.html", local, true);
         row("file:///srv/demo/sub/c.html", local, true);
         row("file:///srv/demo/../secret.html", local, false);
         row("file:///srv/demo2/chat.html", local, false);
@@ -93,32 +91,6 @@ private slots:
         for (qreal level = 0.25; level < 5.0; upward.append(qRound(level * 100)))
             level = zoomed(level, ZoomChange::In);
         QCOMPARE(upward, zoomStepsPercent());
-    }
-
-    // Keys with their modifiers; the wheel zooms with the same modifiers.
-    void zoomKeys_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<ZoomChange>("change");
-        const int ctrl = Qt::ControlModifier;
-        QTest::newRow("ctrl plus") << int(Qt::Key_Plus) << (ctrl | int(Qt::ShiftModifier)) << ZoomChange::In;
-        QTest::newRow("ctrl =") << int(Qt::Key_Equal) << ctrl << ZoomChange::In;
-        QTest::newRow("ctrl keypad +") << int(Qt::Key_Plus) << (ctrl | int(Qt::KeypadModifier)) << ZoomChange::In;
-        QTest::newRow("ctrl minus") << int(Qt::Key_Minus) << ctrl << ZoomChange::Out;
-        QTest::newRow("ctrl 0") << int(Qt::Key_0) << ctrl << ZoomChange::ActualSize;
-        QTest::newRow("plus alone") << int(Qt::Key_Plus) << 0 << ZoomChange::None;
-        QTest::newRow("ctrl alt plus") << int(Qt::Key_Plus) << (ctrl | int(Qt::AltModifier)) << ZoomChange::None;
-    }
-    void zoomKeys()
-    {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(ZoomChange, change);
-        QCOMPARE(zoomChangeForKey(key, Qt::KeyboardModifiers(modifiers)), change);
-        const bool zooms = change != ZoomChange::None;
-        QCOMPARE(zoomChangeForWheel(-120, Qt::KeyboardModifiers(modifiers)),
-                 zooms ? ZoomChange::Out : ZoomChange::None);
     }
 
     // The owner's choice ("" is Off), else the system's language, else English (US).
