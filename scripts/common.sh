@@ -91,13 +91,24 @@ run_on_virtual_desktop() {
     export DISPLAY=":$display"
     # No session bus: the notification area is the X11 one, not D-Bus.
     unset DBUS_SESSION_BUS_ADDRESS
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    local i
-    for i in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
+    # A window manager that did not come up would leave windows without
+    # WM_STATE and tests failing for no fault of the program: one more try,
+    # then the run stops here.
+    local i attempt wm=""
+    for attempt in 1 2; do
+        openbox >/dev/null 2>&1 &
+        pids+=($!)
+        for i in $(seq 100); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && wm=1 && break
+            sleep 0.1
+        done
+        [ -n "$wm" ] && break
     done
+    if [ -z "$wm" ]; then
+        echo "openbox did not start on display $DISPLAY" >&2
+        kill "${pids[@]}" 2>/dev/null || true
+        return 1
+    fi
     if [ "${TALVORIN_NO_TRAY:-}" != 1 ]; then
         trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
             --transparent false >/dev/null 2>&1 &
