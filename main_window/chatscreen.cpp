@@ -7,6 +7,7 @@
 #include "web/chatpage.h"
 #include "main_window/loginwindow.h"
 #include "web/browserprofile.h"
+#include "web/downloadsaver.h"
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -43,6 +44,7 @@ void ChatScreen::start()
     m_profile = new BrowserProfile(this);
     connect(m_profile, &BrowserProfile::notificationArrived, this,
             &ChatScreen::notificationArrived);
+    m_downloads = new DownloadSaver(m_profile->profile(), DownloadSaver::kPace, m_profile);
     // A window of its own that is never shown: unseen, out of the tab order
     // and of the main window's accessible children, on every platform.
     WebBrowser1 = new QWebEngineView(m_window);

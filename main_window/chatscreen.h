@@ -8,6 +8,7 @@
 
 class BadgePage;
 class BrowserProfile;
+class DownloadSaver;
 class LoginWindow;
 class QWebEnginePage;
 class QWebEngineView;
@@ -27,6 +28,8 @@ public:
 
     QWebEngineView *chatView() const { return webChat; }
     BadgePage *badgePage() const { return m_badgePage; }
+    // The files the pages send; there once started.
+    DownloadSaver *downloads() const { return m_downloads; }
 
     // The browser profile and the pages, made once the site has heard of the
     // start: the engine takes a while to start up.
@@ -62,6 +65,7 @@ private:
     RateLimit m_chatCloseReload;
     QWebEngineView *webChat;
     BrowserProfile *m_profile = nullptr;
+    DownloadSaver *m_downloads = nullptr;
     // The badge page's view, never shown. A chat window that keeps the badge
     // as its opener is painted only while the badge page has a view.
     QWebEngineView *WebBrowser1 = nullptr;

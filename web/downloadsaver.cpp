@@ -1,0 +1,162 @@
+#include "web/downloadsaver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+
+Q_LOGGING_CATEGORY(lcDownloads, "talvorin.downloads", QtWarningMsg)
+
+namespace {
+
+// What the browser engine writes while it receives a file: the name it was
+// given with this suffix; renamed to the given name once complete.
+const char kEngineSuffix[] = ".download";
+
+// Removes whatever a download that did not complete left: the engine keeps
+// its part of an interrupted download for a resume that never comes.
+void removeLeftovers(const QString &temporaryPath)
+{
+    for (const QString &path : { temporaryPath, temporaryPath + QLatin1String(kEngineSuffix) }) {
+        if (QFile::exists(path) && !QFile::remove(path))
+            qCDebug(lcDownloads) << "could not remove" << path;
+    }
+}
+
+} // namespace
+
+DownloadSaver::DownloadSaver(QWebEngineProfile *profile, Pace pace, QObject *parent)
+    : QObject(parent), m_pace(pace.windowMs, pace.count), m_progressDelayMs(pace.progressDelayMs)
+{
+    connect(profile, &QWebEngineProfile::downloadRequested, this, &DownloadSaver::onRequested);
+    m_tick.setInterval(qMin(1000, qMax(50, m_progressDelayMs / 2)));
+    connect(&m_tick, &QTimer::timeout, this, &DownloadSaver::updateProgress);
+}
+
+QString DownloadSaver::folder()
+{
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    return downloads.isEmpty() ? QDir::homePath() : downloads;
+}
+
+void DownloadSaver::onRequested(QWebEngineDownloadRequest *request)
+{
+    // Not accepting is cancelling, but said aloud here.
+    if (request->isSavePageDownload()) {
+        qCDebug(lcDownloads) << "refused to save a whole page";
+        return request->cancel();
+    }
+    switch (m_pace.take()) {
+    case DownloadPace::Save:
+        break;
+    case DownloadPace::RefuseAndTell:
+        emit message(QStringLiteral("Downloads refused"),
+                     QStringLiteral("A page sent more files than it may; only %1 a minute are saved.")
+                             .arg(kPace.count),
+                     {});
+        [[fallthrough]];
+    case DownloadPace::Refuse:
+        qCDebug(lcDownloads) << "refused, too many:" << request->suggestedFileName();
+        return request->cancel();
+    }
+    const QString downloads = folder();
+    const QString name = savedFileName(request->suggestedFileName(), takenNames(downloads));
+    if (!QDir().mkpath(downloads)) {
+        emit message(QStringLiteral("Could not save %1").arg(name),
+                     QStringLiteral("The download folder %1 could not be made.")
+                             .arg(QDir::toNativeSeparators(downloads)),
+                     {});
+        return request->cancel();
+    }
+    request->setDownloadDirectory(downloads);
+    request->setDownloadFileName(temporaryFileName(name));
+    m_running.append({ request, downloads, name, {} });
+    m_running.last().since.start();
+    connect(request, &QWebEngineDownloadRequest::stateChanged, this,
+            [this, request] { onStateChanged(request); });
+    request->accept();
+    m_tick.start();
+}
+
+// What is in the folder and what the running downloads will take.
+QStringList DownloadSaver::takenNames(const QString &downloads) const
+{
+    QStringList taken = QDir(downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                  | QDir::NoDotAndDotDot);
+    for (const Running &download : m_running)
+        taken << download.name << temporaryFileName(download.name);
+    return taken;
+}
+
+void DownloadSaver::onStateChanged(QWebEngineDownloadRequest *request)
+{
+    const auto state = request->state();
+    if (state == QWebEngineDownloadRequest::DownloadRequested
+        || state == QWebEngineDownloadRequest::DownloadInProgress)
+        return;
+    auto found = std::find_if(m_running.begin(), m_running.end(),
+                              [request](const Running &download) { return download.request == request; });
+    if (found == m_running.end())
+        return;
+    Running download = *found;
+    m_running.erase(found);
+    updateProgress();
+
+    const QString temporaryPath = QDir(download.folder).filePath(temporaryFileName(download.name));
+    QString error;
+    if (state == QWebEngineDownloadRequest::DownloadCompleted && giveFinalName(download, &error)) {
+        emit message(QStringLiteral("Saved %1").arg(download.name),
+                     QStringLiteral("In %1. Click to open the folder.")
+                             .arg(QDir::toNativeSeparators(download.folder)),
+                     QUrl::fromLocalFile(download.folder));
+        return;
+    }
+    if (state == QWebEngineDownloadRequest::DownloadInterrupted) {
+        error = request->interruptReasonString();
+        // An interrupted download waits for a resume; cancelled, the engine lets go of its file.
+        request->cancel();
+    } else if (state == QWebEngineDownloadRequest::DownloadCancelled) {
+        error = QStringLiteral("The download was cancelled.");
+    }
+    removeLeftovers(temporaryPath);
+    emit message(QStringLiteral("Could not save %1").arg(download.name), error, {});
+}
+
+// The complete file takes its name only where no file has it by now (one may
+// have come meanwhile): otherwise the next free name.
+bool DownloadSaver::giveFinalName(Running &download, QString *error)
+{
+    const QDir dir(download.folder);
+    QFile file(dir.filePath(temporaryFileName(download.name)));
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        // QFile::rename never replaces an existing file.
+        if (file.rename(dir.filePath(download.name)))
+            return true;
+        if (!QFile::exists(dir.filePath(download.name))) {
+            *error = file.errorString();
+            return false;
+        }
+        download.name = savedFileName(download.name, takenNames(download.folder));
+    }
+    *error = QStringLiteral("No free name was found.");
+    return false;
+}
+
+void DownloadSaver::updateProgress()
+{
+    QStringList lines;
+    for (const Running &download : qAsConst(m_running)) {
+        if (download.since.elapsed() >= m_progressDelayMs)
+            lines << progressLine(download.name, download.request->receivedBytes(),
+                                  download.request->totalBytes());
+    }
+    if (m_running.isEmpty())
+        m_tick.stop();
+    const QString progress = lines.join(u'\n');
+    if (progress != m_progress) {
+        m_progress = progress;
+        emit progressChanged(progress);
+    }
+}
