@@ -83,11 +83,12 @@ bool isTrimmed(QChar c)
 
 QString safeFileName(const QString &suggested)
 {
+    const QString given = suggested.trimmed();
     QString name;
-    for (int i = 0; i < suggested.size(); ++i) {
-        const QChar c = suggested.at(i);
-        if (c.isHighSurrogate() && i + 1 < suggested.size() && suggested.at(i + 1).isLowSurrogate()) {
-            name += suggested.mid(i++, 2);
+    for (int i = 0; i < given.size(); ++i) {
+        const QChar c = given.at(i);
+        if (c.isHighSurrogate() && i + 1 < given.size() && given.at(i + 1).isLowSurrogate()) {
+            name += given.mid(i++, 2);
             continue;
         }
         name += c.isSurrogate() || isRefusedCharacter(c) ? QChar(u'_') : c;

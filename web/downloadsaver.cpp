@@ -28,7 +28,10 @@ void removeLeftovers(const QString &temporaryPath)
 } // namespace
 
 DownloadSaver::DownloadSaver(QWebEngineProfile *profile, Pace pace, QObject *parent)
-    : QObject(parent), m_pace(pace.windowMs, pace.count), m_progressDelayMs(pace.progressDelayMs)
+    : QObject(parent),
+      m_pace(pace.windowMs, pace.count),
+      m_count(pace.count),
+      m_progressDelayMs(pace.progressDelayMs)
 {
     connect(profile, &QWebEngineProfile::downloadRequested, this, &DownloadSaver::onRequested);
     m_tick.setInterval(qMin(1000, qMax(50, m_progressDelayMs / 2)));
@@ -48,13 +51,22 @@ void DownloadSaver::onRequested(QWebEngineDownloadRequest *request)
         qCDebug(lcDownloads) << "refused to save a whole page";
         return request->cancel();
     }
+    // The engine resumes a download that broke off as a request of its own,
+    // with the same id: it goes on under the name it had.
+    for (Running &download : m_running) {
+        if (download.request->id() == request->id()) {
+            qCDebug(lcDownloads) << "resuming" << download.name;
+            download.request = request;
+            return accept(request, download);
+        }
+    }
     switch (m_pace.take()) {
     case DownloadPace::Save:
         break;
     case DownloadPace::RefuseAndTell:
         emit message(QStringLiteral("Downloads refused"),
                      QStringLiteral("A page sent more files than it may; only %1 a minute are saved.")
-                             .arg(kPace.count),
+                             .arg(m_count),
                      {});
         [[fallthrough]];
     case DownloadPace::Refuse:
@@ -70,14 +82,20 @@ void DownloadSaver::onRequested(QWebEngineDownloadRequest *request)
                      {});
         return request->cancel();
     }
-    request->setDownloadDirectory(downloads);
-    request->setDownloadFileName(temporaryFileName(name));
+    qCDebug(lcDownloads) << "saving" << request->suggestedFileName() << "as" << name;
     m_running.append({ request, downloads, name, {} });
     m_running.last().since.start();
+    accept(request, m_running.last());
+    m_tick.start();
+}
+
+void DownloadSaver::accept(QWebEngineDownloadRequest *request, const Running &download)
+{
+    request->setDownloadDirectory(download.folder);
+    request->setDownloadFileName(temporaryFileName(download.name));
     connect(request, &QWebEngineDownloadRequest::stateChanged, this,
             [this, request] { onStateChanged(request); });
     request->accept();
-    m_tick.start();
 }
 
 // What is in the folder and what the running downloads will take.
@@ -100,6 +118,7 @@ void DownloadSaver::onStateChanged(QWebEngineDownloadRequest *request)
                               [request](const Running &download) { return download.request == request; });
     if (found == m_running.end())
         return;
+    qCDebug(lcDownloads) << found->name << state << request->interruptReasonString();
     Running download = *found;
     m_running.erase(found);
     updateProgress();
@@ -114,7 +133,10 @@ void DownloadSaver::onStateChanged(QWebEngineDownloadRequest *request)
         return;
     }
     if (state == QWebEngineDownloadRequest::DownloadInterrupted) {
-        error = request->interruptReasonString();
+        // The engine's reasons for a broken connection read as if the owner had cancelled.
+        error = request->interruptReason() < QWebEngineDownloadRequest::NetworkFailed
+                ? QStringLiteral("The file could not be written: %1").arg(request->interruptReasonString())
+                : QStringLiteral("The download broke off before it was complete.");
         // An interrupted download waits for a resume; cancelled, the engine lets go of its file.
         request->cancel();
     } else if (state == QWebEngineDownloadRequest::DownloadCancelled) {

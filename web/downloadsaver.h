@@ -47,6 +47,7 @@ private:
     };
 
     void onRequested(QWebEngineDownloadRequest *request);
+    void accept(QWebEngineDownloadRequest *request, const Running &download);
     void onStateChanged(QWebEngineDownloadRequest *request);
     // The complete file under its own name; false with `error` set when it cannot get one.
     bool giveFinalName(Running &download, QString *error);
@@ -54,6 +55,7 @@ private:
     void updateProgress();
 
     DownloadPace m_pace;
+    int m_count;
     int m_progressDelayMs;
     QList<Running> m_running;
     QTimer m_tick;

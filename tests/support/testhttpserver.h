@@ -36,6 +36,21 @@ public:
     void setSilent(const QByteArray &path) { m_pages.insert(path, { 0, {}, {} }); }
     // Accepts the request and closes the connection without an answer.
     void setDropped(const QByteArray &path) { m_pages.insert(path, { -1, {}, {} }); }
+    // How a page set above goes out: extra header lines ("Name: value\r\n"
+    // each; a Content-Type among them replaces the usual one), its body in
+    // chunks with a pause between them, or cut off: the connection closes
+    // after `cutAfter` bytes of the body that Content-Length announced whole.
+    struct Delivery {
+        QByteArray headers;
+        int chunkBytes = 0; // 0: at once
+        int gapMs = 0;
+        qint64 cutAfter = -1;
+        bool sendsLength = true;
+    };
+    void setDelivery(const QByteArray &path, const Delivery &delivery)
+    {
+        m_deliveries.insert(path, delivery);
+    }
     // Serves each NAME.html of the folder as /NAME; a page set above wins.
     void serveFolder(const QString &folder) { m_folder = folder; }
 
@@ -53,6 +68,7 @@ private:
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
+    QHash<QByteArray, Delivery> m_deliveries;
     QString m_folder;
     QList<QByteArray> m_requests;
 };
