@@ -24,9 +24,25 @@ public:
     // now: connecting to it is refused.
     static QString refusedUrl();
 
-    void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
+    // How a page goes out: extra header lines ("Name: value\r\n" each; a
+    // Content-Type among them replaces the usual one), its body in chunks
+    // with a pause between them, or cut off: the connection closes after
+    // `cutAfter` bytes of the body that Content-Length announced whole.
+    struct Delivery {
+        QByteArray headers;
+        int chunkBytes = 0; // 0: at once
+        int gapMs = 0;
+        qint64 cutAfter = -1;
+        bool sendsLength = true;
+    };
+    void setPage(const QByteArray &path, const QByteArray &body, int status, const Delivery &delivery)
     {
         m_pages.insert(path, { status, body, {} });
+        m_deliveries.insert(path, delivery);
+    }
+    void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
+    {
+        setPage(path, body, status, Delivery());
     }
     void setRedirect(const QByteArray &path, const QByteArray &to)
     {
@@ -36,21 +52,6 @@ public:
     void setSilent(const QByteArray &path) { m_pages.insert(path, { 0, {}, {} }); }
     // Accepts the request and closes the connection without an answer.
     void setDropped(const QByteArray &path) { m_pages.insert(path, { -1, {}, {} }); }
-    // How a page set above goes out: extra header lines ("Name: value\r\n"
-    // each; a Content-Type among them replaces the usual one), its body in
-    // chunks with a pause between them, or cut off: the connection closes
-    // after `cutAfter` bytes of the body that Content-Length announced whole.
-    struct Delivery {
-        QByteArray headers;
-        int chunkBytes = 0; // 0: at once
-        int gapMs = 0;
-        qint64 cutAfter = -1;
-        bool sendsLength = true;
-    };
-    void setDelivery(const QByteArray &path, const Delivery &delivery)
-    {
-        m_deliveries.insert(path, delivery);
-    }
     // Serves each NAME.html of the folder as /NAME; a page set above wins.
     void serveFolder(const QString &folder) { m_folder = folder; }
 
