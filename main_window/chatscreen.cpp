@@ -36,6 +36,7 @@ ChatScreen::~ChatScreen()
     delete webChat;
     delete m_badgePage;
     delete WebBrowser1;
+    delete m_downloads; // cancels what still runs, while the profile is there
     qDeleteAll(m_window->findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
 }
 

@@ -15,8 +15,9 @@ namespace {
 // given with this suffix; renamed to the given name once complete.
 const char kEngineSuffix[] = ".download";
 
-// Removes whatever a download that did not complete left: the engine keeps
-// its part of an interrupted download for a resume that never comes.
+// Removes whatever a download that did not complete may have left: the
+// whole temporary file that could not get its name, or the engine's part of
+// a download that the program's end cut short.
 void removeLeftovers(const QString &temporaryPath)
 {
     for (const QString &path : { temporaryPath, temporaryPath + QLatin1String(kEngineSuffix) }) {
@@ -38,6 +39,17 @@ DownloadSaver::DownloadSaver(QWebEngineProfile *profile, Pace pace, QObject *par
     connect(&m_tick, &QTimer::timeout, this, &DownloadSaver::updateProgress);
 }
 
+DownloadSaver::~DownloadSaver()
+{
+    for (const Running &download : std::exchange(m_running, {})) {
+        if (download.request) {
+            download.request->disconnect(this);
+            download.request->cancel();
+        }
+        removeLeftovers(QDir(download.folder).filePath(temporaryFileName(download.name)));
+    }
+}
+
 QString DownloadSaver::folder()
 {
     const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
@@ -54,7 +66,7 @@ void DownloadSaver::onRequested(QWebEngineDownloadRequest *request)
     // The engine resumes a download that broke off as a request of its own,
     // with the same id: it goes on under the name it had.
     for (Running &download : m_running) {
-        if (download.request->id() == request->id()) {
+        if (download.request && download.request->id() == request->id()) {
             qCDebug(lcDownloads) << "resuming" << download.name;
             download.request = request;
             return accept(request, download);
@@ -170,7 +182,7 @@ void DownloadSaver::updateProgress()
 {
     QStringList lines;
     for (const Running &download : qAsConst(m_running)) {
-        if (download.since.elapsed() >= m_progressDelayMs)
+        if (download.request && download.since.elapsed() >= m_progressDelayMs)
             lines << progressLine(download.name, download.request->receivedBytes(),
                                   download.request->totalBytes());
     }

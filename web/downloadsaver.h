@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
@@ -28,6 +29,8 @@ public:
     static constexpr Pace kPace { 3, 60000, 2000 };
 
     DownloadSaver(QWebEngineProfile *profile, Pace pace, QObject *parent);
+    // Downloads still running when the program ends are cancelled and leave nothing.
+    ~DownloadSaver() override;
 
     // The user's download folder, as the desktop sets it.
     static QString folder();
@@ -40,7 +43,7 @@ signals:
 
 private:
     struct Running {
-        QWebEngineDownloadRequest *request;
+        QPointer<QWebEngineDownloadRequest> request; // the profile's, which may go first
         QString folder;
         QString name; // the saved name, chosen at the start
         QElapsedTimer since;

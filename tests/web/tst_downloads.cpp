@@ -208,6 +208,18 @@ private slots:
         QCOMPARE(restore.size(), 1);
     }
 
+    // The program ends while a download runs: it leaves nothing.
+    void endMidDownload()
+    {
+        QDir(m_folder).removeRecursively();
+        useSaver({ 3, 60000, 300 });
+        page()->load(QUrl(m_server.url("/slow")));
+        QTRY_VERIFY_WITH_TIMEOUT(savedFiles() == QStringList("slow.bin.part.download"), 10000);
+        m_saver.reset();
+        QTRY_COMPARE(savedFiles(), QStringList());
+        m_tray->showDownloads({});
+    }
+
     // A page that sends one file after another gets three saved, the rest
     // refused and told once. Saving the page itself is refused.
     void refusals()
