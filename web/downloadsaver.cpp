@@ -1,7 +1,10 @@
 #include "web/downloadsaver.h"
 
+#include "web/filemove.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
@@ -163,16 +166,15 @@ void DownloadSaver::onStateChanged(QWebEngineDownloadRequest *request)
 bool DownloadSaver::giveFinalName(Running &download, QString *error)
 {
     const QDir dir(download.folder);
-    QFile file(dir.filePath(temporaryFileName(download.name)));
+    const QString wanted = download.name;
+    const QString temporaryPath = dir.filePath(temporaryFileName(download.name));
     for (int attempt = 0; attempt < 10; ++attempt) {
-        // QFile::rename never replaces an existing file.
-        if (file.rename(dir.filePath(download.name)))
+        if (renameWithoutReplacing(temporaryPath, dir.filePath(download.name), error))
             return true;
-        if (!QFile::exists(dir.filePath(download.name))) {
-            *error = file.errorString();
+        const QFileInfo taken(dir.filePath(download.name));
+        if (!taken.exists() && !taken.isSymLink())
             return false;
-        }
-        download.name = savedFileName(download.name, takenNames(download.folder));
+        download.name = savedFileName(wanted, takenNames(download.folder));
     }
     *error = QStringLiteral("No free name was found.");
     return false;

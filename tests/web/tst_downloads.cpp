@@ -3,6 +3,7 @@
 #include "web/browserprofile.h"
 #include "web/downloadrules.h"
 #include "web/downloadsaver.h"
+#include "web/filemove.h"
 #include "web/guardedpage.h"
 #include "support/onscreen.h"
 #include "support/testhttpserver.h"
@@ -120,6 +121,22 @@ private slots:
         QCOMPARE(progressLine("%2.zip", 0, 512), "Saving %2.zip: 0 % of 512 bytes");
     }
 
+    // A taken name is refused and its file kept; a free one is taken.
+    void renameNeverReplaces()
+    {
+        QTemporaryDir dir;
+        for (const char *name : { "a", "b" }) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name));
+        }
+        QString error;
+        QVERIFY(!renameWithoutReplacing(dir.filePath("a"), dir.filePath("b"), &error) && !error.isEmpty());
+        QVERIFY(renameWithoutReplacing(dir.filePath("a"), dir.filePath("c"), &error));
+        QFile b(dir.filePath("b")), c(dir.filePath("c"));
+        QVERIFY(b.open(QIODevice::ReadOnly) && c.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll() + c.readAll(), "ba");
+    }
+
     // Three within the window, the fourth refused and told, the fifth
     // refused quietly; once the window has passed, the same again.
     void paceRefusesBursts()
@@ -213,10 +230,11 @@ private slots:
     {
         QDir(m_folder).removeRecursively();
         useSaver({ 3, 60000, 300 });
-        page()->load(QUrl(m_server.url("/slow")));
+        m_server.setPage("/ending", QByteArray(65536, 'x'), 200, { attachment("slow.bin"), 4096, 150 });
+        page()->load(QUrl(m_server.url("/ending")));
         QTRY_VERIFY_WITH_TIMEOUT(savedFiles() == QStringList("slow.bin.part.download"), 10000);
         m_saver.reset();
-        QTRY_COMPARE(savedFiles(), QStringList());
+        QTRY_COMPARE(savedFiles().join(u' '), QString());
         m_tray->showDownloads({});
     }
 
