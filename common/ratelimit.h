@@ -1,22 +1,31 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 
-// Lets an action through at most once per interval; what comes sooner is
-// refused, not postponed.
+// Lets an action through at most `count` times within any window of
+// `windowMs`; what comes beyond that is refused, not postponed.
 class RateLimit {
 public:
-    explicit RateLimit(qint64 intervalMs) : m_intervalMs(intervalMs) { }
+    explicit RateLimit(qint64 windowMs, int count = 1) : m_windowMs(windowMs), m_count(count)
+    {
+        m_clock.start();
+    }
 
     bool take()
     {
-        if (m_last.isValid() && m_last.elapsed() < m_intervalMs)
+        const qint64 now = m_clock.elapsed();
+        while (!m_taken.isEmpty() && now - m_taken.first() >= m_windowMs)
+            m_taken.removeFirst();
+        if (m_taken.size() >= m_count)
             return false;
-        m_last.start();
+        m_taken.append(now);
         return true;
     }
 
 private:
-    qint64 m_intervalMs;
-    QElapsedTimer m_last;
+    qint64 m_windowMs;
+    int m_count;
+    QElapsedTimer m_clock;
+    QList<qint64> m_taken; // when the actions let through in the current window came
 };

@@ -3,6 +3,7 @@
 #include "desktop/trayactions.h"
 #include "presence/sitestatus.h"
 
+#include <QDesktopServices>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
@@ -52,7 +53,12 @@ TrayIcon::TrayIcon(const QIcon &icon, QMenu *menu, QObject *parent)
                     break;
                 }
             });
-    connect(m_icon, &QSystemTrayIcon::messageClicked, this, &TrayIcon::restoreRequested);
+    connect(m_icon, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (m_messageOpens.isEmpty())
+            emit restoreRequested();
+        else
+            QDesktopServices::openUrl(m_messageOpens);
+    });
 }
 
 void TrayIcon::show()
@@ -72,7 +78,19 @@ bool TrayIcon::isAvailable()
 
 void TrayIcon::notify(const QString &title, const QString &text)
 {
+    notifyOpening(title, text, {});
+}
+
+void TrayIcon::notifyOpening(const QString &title, const QString &text, const QUrl &opens)
+{
+    m_messageOpens = opens;
     m_icon->showMessage(title, text, m_ownIcon);
+}
+
+void TrayIcon::showDownloads(const QString &lines)
+{
+    m_downloads = lines;
+    update();
 }
 
 void TrayIcon::showUnread(int unread)
@@ -112,5 +130,9 @@ void TrayIcon::update()
         tip = QStringLiteral("1 new message");
     else if (m_unread > 1)
         tip = QStringLiteral("%1 new messages").arg(m_unread);
-    m_icon->setToolTip(m_siteWords.isEmpty() ? tip : tip + u'\n' + m_siteWords);
+    for (const QString &line : { m_siteWords, m_downloads }) {
+        if (!line.isEmpty())
+            tip += u'\n' + line;
+    }
+    m_icon->setToolTip(tip);
 }

@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QUrl>
 
 #include <utility>
 
@@ -26,6 +27,8 @@ public:
 
     // A message next to the icon; clicking it asks for the window.
     void notify(const QString &title, const QString &text);
+    // A message whose click opens `opens` (a folder, say) instead.
+    void notifyOpening(const QString &title, const QString &text, const QUrl &opens);
     // The number of unread chat messages, on the icon and in its tooltip.
     void showUnread(int unread);
 
@@ -34,6 +37,8 @@ public slots:
     void showSiteStatus(const SiteStatus &status);
     // One message: the site has not heard that the owner is online.
     void tellSiteUnheard();
+    // What running downloads have done, in lines of their own; empty when none runs.
+    void showDownloads(const QString &lines);
 
 signals:
     void restoreRequested();
@@ -47,5 +52,7 @@ private:
     int m_unread = 0;
     StatusLook m_look = StatusLook::Own;
     QString m_siteWords;
+    QString m_downloads;
+    QUrl m_messageOpens; // what a click on the message shown opens; empty: the window
     std::pair<QString, StatusLook> m_drawn { QString(), StatusLook::Own }; // what the icon shows
 };

@@ -8,6 +8,7 @@
 #include "web/chatview.h"
 #include "main_window/loginwindow.h"
 #include "web/browserprofile.h"
+#include "web/downloadsaver.h"
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -36,6 +37,7 @@ ChatScreen::~ChatScreen()
     delete webChat;
     delete m_badgePage;
     delete WebBrowser1;
+    delete m_downloads; // cancels what still runs, while the profile is there
     qDeleteAll(m_window->findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
 }
 
@@ -45,6 +47,7 @@ void ChatScreen::start()
     connect(m_profile, &BrowserProfile::notificationArrived, this,
             &ChatScreen::notificationArrived);
     webChat->useProfile(m_profile);
+    m_downloads = new DownloadSaver(m_profile->profile(), DownloadSaver::kPace, m_profile);
     // A window of its own that is never shown: unseen, out of the tab order
     // and of the main window's accessible children, on every platform.
     WebBrowser1 = new QWebEngineView(m_window);

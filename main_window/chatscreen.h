@@ -9,6 +9,7 @@
 
 class BadgePage;
 class BrowserProfile;
+class DownloadSaver;
 class LoginWindow;
 class QWebEnginePage;
 class QWebEngineView;
@@ -28,6 +29,8 @@ public:
 
     ChatView *chatView() const { return webChat; }
     BadgePage *badgePage() const { return m_badgePage; }
+    // The files the pages send; there once started.
+    DownloadSaver *downloads() const { return m_downloads; }
 
     // The browser profile and the pages, made once the site has heard of the
     // start: the engine takes a while to start up.
@@ -63,6 +66,7 @@ private:
     RateLimit m_chatCloseReload;
     ChatView *webChat;
     BrowserProfile *m_profile = nullptr;
+    DownloadSaver *m_downloads = nullptr;
     // The badge page's view, never shown. A chat window that keeps the badge
     // as its opener is painted only while the badge page has a view.
     QWebEngineView *WebBrowser1 = nullptr;

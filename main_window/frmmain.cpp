@@ -11,6 +11,7 @@
 #include "presence/exitrequest.h"
 #include "presence/presence.h"
 #include "settings/frmset.h"
+#include "web/downloadsaver.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -195,6 +196,8 @@ void frmMain::load()
     connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
     connect(m_presence, &Presence::siteStatusChanged, m_tray, &TrayIcon::showSiteStatus);
     connect(m_presence, &Presence::siteUnheard, m_tray, &TrayIcon::tellSiteUnheard);
+    connect(m_chat->downloads(), &DownloadSaver::progressChanged, m_tray, &TrayIcon::showDownloads);
+    connect(m_chat->downloads(), &DownloadSaver::message, m_tray, &TrayIcon::notifyOpening);
     m_tray->showSiteStatus(m_presence->siteStatus());
     m_tray->show();
 

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QWebEngineNotification>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 
 BrowserProfile::BrowserProfile(QObject *parent)
     : QObject(parent),
@@ -18,6 +19,9 @@ BrowserProfile::BrowserProfile(QObject *parent)
               this)),
       m_spellingLanguages(dictionaryLanguages(dictionariesFolder()))
 {
+    // A chat rings for a new message whether or not the owner has clicked
+    // into it, and while the window is hidden in the tray.
+    m_profile->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     m_profile->setNotificationPresenter([this](std::unique_ptr<QWebEngineNotification> note) {
         emit notificationArrived(note->title(), note->message());
         note->show();

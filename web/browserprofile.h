@@ -10,7 +10,7 @@ class ViewSettings;
 // kept in the user's data directory so that a login to the badge service
 // survives restarts, and what the owner gets from it beside the pages: the
 // chat's web notifications, the views' settings kept beside it and the
-// spelling of the text fields.
+// spelling of the text fields. Its pages play sound without a click.
 class BrowserProfile : public QObject {
     Q_OBJECT
 public:

@@ -1,8 +1,10 @@
 #include "web/guardedpage.h"
 
+#include "web/filepicker.h"
 #include "web/permissions.h"
 
 #include <QLoggingCategory>
+#include <QWebEngineView>
 
 Q_LOGGING_CATEGORY(lcNavigation, "talvorin.navigation", QtWarningMsg)
 
@@ -18,4 +20,11 @@ bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
         return true;
     qCDebug(lcNavigation) << "refused:" << url.toString(QUrl::RemoveQuery);
     return false;
+}
+
+// The engine's own picker opens in the working folder.
+QStringList GuardedPage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                                     const QStringList &)
+{
+    return FilePicker::choose(QWebEngineView::forPage(this), mode, oldFiles);
 }

@@ -5,7 +5,8 @@
 #include <functional>
 
 // Every page of the program: it goes only where the navigation rule lets it,
-// and it gets no permission but web notifications.
+// and it gets no permission but web notifications. Its file inputs open
+// the program's file picker.
 class GuardedPage : public QWebEnginePage {
     Q_OBJECT
 public:
@@ -15,6 +16,8 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                            const QStringList &acceptedMimeTypes) override;
 
 private:
     NavigationRule m_allows;

@@ -24,32 +24,11 @@
 
 namespace {
 
-// The shown widget of one of Qt's own tray classes; none when none is.
-QWidget *shownWidgetOf(const char *className)
-{
-    for (QWidget *widget : QApplication::allWidgets()) {
-        if (widget->inherits(className) && widget->isVisible())
-            return widget;
-    }
-    return nullptr;
-}
-
 // The icon as the notification area shows it, taken from the screen.
 QImage trayPixels()
 {
     QWidget *icon = shownWidgetOf("QSystemTrayIconSys");
     return icon ? QGuiApplication::primaryScreen()->grabWindow(icon->winId()).toImage() : QImage();
-}
-
-// The message shown next to the tray icon as "title|text"; empty when none is.
-QString balloonText()
-{
-    QWidget *balloon = shownWidgetOf("QBalloonTip");
-    QStringList texts;
-    for (QLabel *label : balloon ? balloon->findChildren<QLabel *>() : QList<QLabel *>())
-        if (!label->text().isEmpty())
-            texts << label->text();
-    return texts.join(u'|');
 }
 
 } // namespace

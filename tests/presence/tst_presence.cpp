@@ -97,7 +97,9 @@ private slots:
     {
         TestHttpServer site;
         QVERIFY(site.start());
-        site.setPage("/on", "on", 200, 4000);
+        TestHttpServer::Delivery slow;
+        slow.delayMs = 4000;
+        site.setPage("/on", "on", 200, slow);
         auto presence = makePresence(site.url("/on"), {}, 0, 0, PresenceTimings());
         presence->start();
         // Cut short, every attempt would end before the answer: never online.

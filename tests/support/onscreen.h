@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QDeadlineTimer>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
@@ -65,4 +66,25 @@ inline bool netWmStateHas(const QWidget &window, const char *atom)
     // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
     const QString state = QString::fromLatin1(xprop.readAll());
     return state.split(QRegularExpression("[\\s,=]+")).contains(QLatin1String(atom));
+}
+
+// The shown widget of one of Qt's own tray classes; none when none is.
+inline QWidget *shownWidgetOf(const char *className)
+{
+    for (QWidget *widget : QApplication::allWidgets()) {
+        if (widget->inherits(className) && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+// The message shown next to the tray icon as "title|text"; empty when none is.
+inline QString balloonText()
+{
+    QWidget *balloon = shownWidgetOf("QBalloonTip");
+    QStringList texts;
+    for (QLabel *label : balloon ? balloon->findChildren<QLabel *>() : QList<QLabel *>())
+        if (!label->text().isEmpty())
+            texts << label->text();
+    return texts.join(u'|');
 }

@@ -39,13 +39,31 @@ void TestHttpServer::serve(QTcpSocket *socket)
         return;
     if (page.status < 0) // dropped
         return socket->disconnectFromHost();
+    const Delivery delivery = m_deliveries.value(path);
     QByteArray reply = "HTTP/1.0 " + QByteArray::number(page.status) + " X\r\n";
     if (!page.location.isEmpty())
         reply += "Location: " + page.location + "\r\n";
-    reply += "Content-Type: text/html; charset=utf-8\r\nContent-Length: "
-            + QByteArray::number(page.body.size()) + "\r\nConnection: close\r\n\r\n" + page.body;
-    QTimer::singleShot(page.delayMs, socket, [socket, reply] {
+    if (!delivery.headers.toLower().contains("content-type:"))
+        reply += "Content-Type: text/html; charset=utf-8\r\n";
+    if (delivery.sendsLength)
+        reply += "Content-Length: " + QByteArray::number(page.body.size()) + "\r\n";
+    reply += delivery.headers + "Connection: close\r\n\r\n";
+    const QByteArray body = delivery.cutAfter < 0 ? page.body : page.body.left(delivery.cutAfter);
+    QTimer::singleShot(delivery.delayMs, socket, [socket, reply, body, delivery]() mutable {
         socket->write(reply);
-        socket->disconnectFromHost();
+        if (delivery.chunkBytes <= 0) {
+            socket->write(body);
+            return socket->disconnectFromHost();
+        }
+        auto *sender = new QTimer(socket);
+        sender->callOnTimeout(socket, [socket, sender, body, chunk = delivery.chunkBytes]() mutable {
+            socket->write(body.left(chunk));
+            body.remove(0, chunk);
+            if (body.isEmpty()) {
+                sender->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        sender->start(delivery.gapMs);
     });
 }

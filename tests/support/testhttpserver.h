@@ -24,10 +24,26 @@ public:
     // now: connecting to it is refused.
     static QString refusedUrl();
 
-    // Answered after delayMs when given: a slow site.
-    void setPage(const QByteArray &path, const QByteArray &body, int status = 200, int delayMs = 0)
+    // How a page goes out: extra header lines ("Name: value\r\n" each; a
+    // Content-Type among them replaces the usual one), its body in chunks
+    // with a pause between them, or cut off: the connection closes after
+    // `cutAfter` bytes of the body that Content-Length announced whole.
+    struct Delivery {
+        QByteArray headers;
+        int chunkBytes = 0; // 0: at once
+        int gapMs = 0;
+        qint64 cutAfter = -1;
+        bool sendsLength = true;
+        int delayMs = 0; // a slow site: nothing is sent before
+    };
+    void setPage(const QByteArray &path, const QByteArray &body, int status, const Delivery &delivery)
     {
-        m_pages.insert(path, { status, body, {}, delayMs });
+        m_pages.insert(path, { status, body, {} });
+        m_deliveries.insert(path, delivery);
+    }
+    void setPage(const QByteArray &path, const QByteArray &body, int status = 200)
+    {
+        setPage(path, body, status, Delivery());
     }
     void setRedirect(const QByteArray &path, const QByteArray &to)
     {
@@ -49,12 +65,12 @@ private:
         int status;
         QByteArray body;
         QByteArray location;
-        int delayMs = 0;
     };
     void serve(QTcpSocket *socket);
 
     QTcpServer m_server;
     QHash<QByteArray, Page> m_pages;
+    QHash<QByteArray, Delivery> m_deliveries;
     QString m_folder;
     QList<QByteArray> m_requests;
 };

@@ -1,0 +1,20 @@
+#include "web/filemove.h"
+
+#include <QDir>
+
+#include <windows.h>
+
+bool renameWithoutReplacing(const QString &from, const QString &to, QString *error)
+{
+    // Without MOVEFILE_REPLACE_EXISTING a taken name is refused.
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                    reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()), 0))
+        return true;
+    wchar_t *text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                           | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, GetLastError(), 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+    *error = text ? QString::fromWCharArray(text).trimmed() : QStringLiteral("The file could not be renamed.");
+    LocalFree(text);
+    return false;
+}
