@@ -39,7 +39,8 @@ inline bool showsColour(const QWidget *widget, const QColor &colour, int timeout
 // centre of `widget` (when given); once its window has the keyboard, the
 // first character of `text` until the page says it `heard` it (a page gets
 // its keys a moment after its window), then the rest, each once.
-inline bool clickAndType(const QWidget *widget, const QString &text, const std::function<bool()> &heard)
+inline bool clickAndType(const QWidget *widget, const QString &text,
+                         const std::function<bool()> &heard = [] { return true; })
 {
     if (widget) {
         const QPoint at = widget->mapToGlobal(widget->rect().center());

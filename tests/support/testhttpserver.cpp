@@ -48,7 +48,7 @@ void TestHttpServer::serve(QTcpSocket *socket)
     if (delivery.sendsLength)
         reply += "Content-Length: " + QByteArray::number(page.body.size()) + "\r\n";
     reply += delivery.headers + "Connection: close\r\n\r\n";
-    const QByteArray body = delivery.cutAfter < 0 ? page.body : page.body.left(delivery.cutAfter);
+    QByteArray body = delivery.cutAfter < 0 ? page.body : page.body.left(delivery.cutAfter);
     QTimer::singleShot(delivery.delayMs, socket, [socket, reply, body, delivery]() mutable {
         socket->write(reply);
         if (delivery.chunkBytes <= 0) {
