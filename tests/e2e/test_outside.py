@@ -55,7 +55,8 @@ class Watcher(dbus.service.Object):
 class Logind(dbus.service.Object):
     inhibitors = []  # the read ends, in the order taken
 
-    # Whether every sleep delay was let go: each read end at its end of file.
+    # Whether every sleep delay was let go: nothing is written to the pipes,
+    # so a read end that is readable is at its end of file.
     def all_let_go():
         return len(select.select(Logind.inhibitors, [], [], 0)[0]) == len(Logind.inhibitors)
 
@@ -107,11 +108,14 @@ def start_copy(session, link):
     return start(session, copied("[linkstart]=" + link + "\r\n"))
 
 
-# A sleep and a wake, from the first sleep delay taken to the next one.
-def sleep_and_wake():
+# A sleep, let go once the site has heard the status links `told` (and the
+# program looks `asleep`), then a wake, after which the next sleep is held.
+def sleep_and_wake(told, asleep=lambda: True):
     taken = len(Logind.inhibitors)
     on_loop(lambda: logind.PrepareForSleep(True))
     wait_until(Logind.all_let_go, "the sleep is let go")
+    assert sent(*told)(), "the sleep was let go before the site heard " + " ".join(told)
+    wait_until(asleep, "asleep")
     on_loop(lambda: logind.PrepareForSleep(False))
     wait_until(lambda: len(Logind.inhibitors) == taken + 1, "woken: the next sleep held")
 
@@ -211,7 +215,7 @@ def run_a():
         menu(window(), "Right", *keys, "Return")
         told.append(clicked)
         wait_until(sent(*told), "the click sends " + clicked)
-        sleep_and_wake()
+        sleep_and_wake(told + slept[:1])
         told += slept
         wait_until(sent(*told), "the site told " + " ".join(told))
     program.kill()
@@ -232,14 +236,8 @@ def run_b(session):  # a session bus with no notification area on it
     state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
     wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
     wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
-    on_loop(lambda: logind.PrepareForSleep(True))
-    # Nothing is written to the pipe: readable is its end of file.
-    assert select.select(Logind.inhibitors[-1:], [], [], 30)[0], "the sleep was never let go"
-    assert sent("/on", "/off")(), "the sleep was let go before the exit link reached the site"
-    wait_until(lambda: [icon[1] for icon in docked()] == ["grey"], "asleep: offline, greyed")
-    on_loop(lambda: logind.PrepareForSleep(False))
-    wait_until(lambda: sent("/on", "/off", "/on")() and len(Logind.inhibitors) == taken + 2,
-               "woken, the start link and a new sleep delay")
+    sleep_and_wake(["/on", "/off"], lambda: [icon[1] for icon in docked()] == ["grey"])  # offline, greyed
+    wait_until(sent("/on", "/off", "/on"), "woken, the start link")
     # On trayer's panel, from the screen: the icon of a site that answered
     # beside that of a copy whose site is down.
     wait_until(lambda: [icon[1] for icon in docked()] == ["colour"], "the own icon, for a site that answered")
