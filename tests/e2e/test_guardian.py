@@ -85,12 +85,8 @@ def end(copy, how, link="off"):
     assert copy.asked("on")[0] < copy.asked(link)[0]
 
 
-def killed(number):
-    return lambda copy: os.kill(copy.program.pid, number)
-
-
-def group(number):
-    return lambda copy: os.killpg(copy.program.pid, number)
+def killed(number, kill=os.kill):  # with os.killpg: the copy's process group
+    return lambda copy: kill(copy.program.pid, number)
 
 
 # The guardian of a killed copy is left to the nearest subreaper: this test.
@@ -100,7 +96,8 @@ try:
     # A copy that lives on owes nothing yet; it runs beside all the others.
     living = Copy("living")
     endings = {"kill9": killed(signal.SIGKILL), "segv": killed(signal.SIGSEGV), "abrt": killed(signal.SIGABRT),
-               "term": group(signal.SIGTERM), "int": group(signal.SIGINT), "hup": group(signal.SIGHUP)}
+               "term": killed(signal.SIGTERM, os.killpg), "int": killed(signal.SIGINT, os.killpg),
+               "hup": killed(signal.SIGHUP, os.killpg)}
     quiet = [Copy(name) for name in endings]
     for copy in [living] + quiet:
         copy.started()
@@ -134,7 +131,7 @@ try:
     # A minute on, still nothing owed to the site; its logout sends the one.
     wait_until(lambda: time.monotonic() - living.asked("on")[0] > 60, "a minute", 90)
     assert not living.asked("off") and living.program.poll() is None, heard
-    end(living, group(signal.SIGTERM))
+    end(living, killed(signal.SIGTERM, os.killpg))
     print("%d passed, 0 failed" % (len(endings) + 4))
 finally:
     finish()
