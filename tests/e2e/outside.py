@@ -70,11 +70,15 @@ def window(*search, display=None):
                 display=display).split() or [""])[0]
 
 
-# Opens the menu bar's File menu with a click, then keys.
+# Opens the menu bar's File menu with a click, then, once it is up (one more
+# window of the program's on screen), keys.
 def menu(window, *keys):
+    shown = lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                        run("xdotool", "getwindowpid", window).strip(), "--name", "").split()
+    before = len(shown())
     run("xdotool", "windowactivate", "--sync", window)
     run("xdotool", "mousemove", "--window", window, "15", "10", "click", "1")
-    time.sleep(0.5)  # the menu pops up
+    wait_until(lambda: len(shown()) > before, "the File menu")
     run("xdotool", "key", "--delay", "100", *keys)
 
 
