@@ -227,10 +227,9 @@ private slots:
     // at most every 5 minutes.
     void programsTimings()
     {
-        const PresenceTimings timings;
-        QCOMPARE(timings.answerTimeoutMs, 30 * 1000);
-        QCOMPARE(timings.firstRetryMs, 2 * 1000);
-        QCOMPARE(timings.longestRetryMs, 5 * 60 * 1000);
+        const PresenceTimings t;
+        QCOMPARE(QList<int>({ t.answerTimeoutMs, t.firstRetryMs, t.longestRetryMs }),
+                 QList<int>({ 30 * 1000, 2 * 1000, 5 * 60 * 1000 }));
     }
 
     // Any status from the site means it was reached; only a failure on the
