@@ -8,57 +8,24 @@
 # The copies that need no screen run side by side on Qt's offscreen platform,
 # those driven through their menus one after the other on the X display.
 # Usage: test_guardian.py PATH-TO-TalvorinTool (on an X display with openbox, as scripts/test gives it).
-import ctypes, os, resource, shutil, signal, subprocess, sys, tempfile, threading, time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-
-EXE = sys.argv[1]
-heard, news = [], threading.Condition()  # (path, when) of every request, in order
-
-
-class Site(BaseHTTPRequestHandler):
-    def do_GET(self):  # every path is a short page; a badge without a link
-        with news:
-            heard.append((self.path, time.monotonic()))
-            news.notify_all()
-        self.send_response(200)
-        self.send_header("Content-Length", "2")
-        self.end_headers()
-        self.wfile.write(b"ok")
-
-    log_message = lambda *args: None
-
-
-def wait_until(condition, what, seconds=30):
-    deadline = time.monotonic() + seconds
-    with news:
-        while not condition():
-            assert time.monotonic() < deadline, "timed out: " + what
-            news.wait(0.1)
-
-
-def xdotool(*args):
-    return subprocess.run(("xdotool",) + args, stdout=subprocess.PIPE, text=True).stdout.split()
+import ctypes, os, resource, signal, subprocess, threading, time
+from outside import copied, finish, heard, menu, run, site, start, wait_until, window
 
 
 class Copy:
     """A copy of the program whose status links are /NAME/on and /NAME/off."""
 
     def __init__(self, name, on_screen=False):
-        self.name, self.folder, self.guardian = name, tempfile.mkdtemp(dir=folder), None
-        self.exe, self.ini = os.path.join(self.folder, "TalvorinTool"), os.path.join(self.folder, "talvorin.ini")
-        shutil.copy2(EXE, self.exe)
+        self.name, self.guardian = name, None
         # The Settings dialog takes no links without a badge; the others need none.
-        with open(self.ini, "w", newline="") as ini:
-            ini.write(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") +
-                      "[linkstart]=%s\r\n[linkclose]=%s\r\n" % (self.link("on"), self.link("off")))
-        env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
-                   QTWEBENGINE_DISABLE_SANDBOX="1", QT_QPA_PLATFORM="xcb" if on_screen else "offscreen")
+        self.exe = copied(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") +
+                          "[linkstart]=%s\r\n[linkclose]=%s\r\n" % (self.link("on"), self.link("off")))
+        self.ini = os.path.join(os.path.dirname(self.exe), "talvorin.ini")
         # A group of its own, as a session or a terminal gives it; output to a
         # pipe, as a caller reading it would.
-        self.program = subprocess.Popen([self.exe], env=env, start_new_session=True,
-                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.program = start(self.exe, QT_QPA_PLATFORM="xcb" if on_screen else "offscreen", popen=dict(
+            start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT))
         threading.Thread(target=self.program.stdout.read, daemon=True).start()
-        copies.append(self)
 
     def link(self, what):
         return "http://127.0.0.1:%d/%s/%s" % (site.server_port, self.name, what)
@@ -84,18 +51,10 @@ class Copy:
     def reaped(self):  # by the time the program is gone, the guardian is this test's
         return os.waitpid(self.guardian, os.WNOHANG)[0] == self.guardian
 
-    def window(self):
-        found = xdotool("search", "--all", "--pid", str(self.program.pid), "--onlyvisible",
-                        "--name", "^Talvorin Tool GoogleTalk$")
-        return found[0] if found else None
-
-    # Opens the menu bar's File menu with a click, then keys.
     def menu(self, *keys):
-        wait_until(self.window, self.name + ": the window")
-        xdotool("windowactivate", "--sync", self.window())
-        xdotool("mousemove", "--window", self.window(), "15", "10", "click", "1")
-        time.sleep(0.5)  # the menu pops up
-        xdotool("key", "--delay", "100", *keys)
+        found = lambda: window("--all", "--pid", str(self.program.pid))
+        wait_until(found, self.name + ": the window")
+        menu(found(), *keys)
 
 
 def running(exe):
@@ -126,27 +85,19 @@ def end(copy, how, link="off"):
     assert copy.asked("on")[0] < copy.asked(link)[0]
 
 
-def killed(number):
-    return lambda copy: os.kill(copy.program.pid, number)
+def killed(number, kill=os.kill):  # with os.killpg: the copy's process group
+    return lambda copy: kill(copy.program.pid, number)
 
 
-def group(number):
-    return lambda copy: os.killpg(copy.program.pid, number)
-
-
-folder = tempfile.mkdtemp(prefix="talvorin-guardian-")
-home, copies = os.path.join(folder, "home"), []
 # The guardian of a killed copy is left to the nearest subreaper: this test.
 ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
 resource.setrlimit(resource.RLIMIT_CORE, (0, 0))  # a crash writes no core file
 try:
-    site = ThreadingHTTPServer(("127.0.0.1", 0), Site)
-    threading.Thread(target=site.serve_forever, daemon=True).start()
-
     # A copy that lives on owes nothing yet; it runs beside all the others.
     living = Copy("living")
     endings = {"kill9": killed(signal.SIGKILL), "segv": killed(signal.SIGSEGV), "abrt": killed(signal.SIGABRT),
-               "term": group(signal.SIGTERM), "int": group(signal.SIGINT), "hup": group(signal.SIGHUP)}
+               "term": killed(signal.SIGTERM, os.killpg), "int": killed(signal.SIGINT, os.killpg),
+               "hup": killed(signal.SIGHUP, os.killpg)}
     quiet = [Copy(name) for name in endings]
     for copy in [living] + quiet:
         copy.started()
@@ -168,22 +119,19 @@ try:
     changed = Copy("changed", on_screen=True)
     changed.started()
     changed.menu("Down", "Down", "Return")
-    wait_until(lambda: xdotool("search", "--onlyvisible", "--name", "^Link Address Settings$"), "the Settings dialog")
-    xdotool("key", "--delay", "100", "Tab", "Tab", "Tab", "ctrl+a")
-    xdotool("type", changed.link("bye"))
-    xdotool("key", "--delay", "100", "shift+Tab", "shift+Tab", "space")
-    wait_until(lambda: "bye" in open(os.path.join(changed.folder, "talvorin.ini")).read(), "the new link saved")
+    wait_until(lambda: run("xdotool", "search", "--onlyvisible", "--name", "^Link Address Settings$"),
+               "the Settings dialog")
+    run("xdotool", "key", "--delay", "100", "Tab", "Tab", "Tab", "ctrl+a")
+    run("xdotool", "type", changed.link("bye"))
+    run("xdotool", "key", "--delay", "100", "shift+Tab", "shift+Tab", "space")
+    wait_until(lambda: "bye" in open(changed.ini).read(), "the new link saved")
     end(changed, killed(signal.SIGKILL), link="bye")
     assert not changed.asked("off"), heard
 
     # A minute on, still nothing owed to the site; its logout sends the one.
     wait_until(lambda: time.monotonic() - living.asked("on")[0] > 60, "a minute", 90)
     assert not living.asked("off") and living.program.poll() is None, heard
-    end(living, group(signal.SIGTERM))
+    end(living, killed(signal.SIGTERM, os.killpg))
     print("%d passed, 0 failed" % (len(endings) + 4))
 finally:
-    for copy in copies:
-        if copy.program.poll() is None:
-            copy.program.kill()
-            copy.program.wait()
-    shutil.rmtree(folder, ignore_errors=True)
+    finish()

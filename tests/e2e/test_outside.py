@@ -1,7 +1,8 @@
 # The built program as a user gets it, driven from outside: a copy in a folder
 # of its own with its talvorin.ini beside it, started twice in that folder.
 # Run A is on a D-Bus desktop (this test plays the StatusNotifierWatcher with
-# its host, and the screen saver) and is killed, as in a crash; run B is on the
+# its host, and the screen saver), sleeps and wakes after each Status item, and
+# is killed, as in a crash; run B is on the
 # X11 desktop with trayer's notification area, and ends with a logout's
 # SIGTERM. A fake logind on a private system bus serves both. Then SIGTERM,
 # SIGINT and SIGHUP in the first moments of a start, and three starts on
@@ -9,18 +10,19 @@
 # platform chosen, and without. The command line comes first.
 # Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf VERSION
 # (on an X display with openbox and trayer, as scripts/test gives it).
-import os, re, select, shutil, signal, socket, subprocess, sys, tempfile, threading, time
-from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
+import os, re, select, shutil, signal, socket, subprocess, sys, tempfile, threading
 from pathlib import Path
 import dbus, dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
+from outside import EXE, Site, asked, copied, finish, folder, menu, programs, run, site, wait_until, window
+import outside
 
 # The fakes answer on a thread of their own: dbus-python must know of threads
 # before the second one starts.
 dbus.mainloop.glib.threads_init()
 
-EXE, BUS_CONFIG, VERSION = sys.argv[1:4]
+BUS_CONFIG, VERSION = sys.argv[2:4]
 ITEM, MENU, PROPS = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu", "org.freedesktop.DBus.Properties"
 OWN_TIP = "Talvorin Tool for GoogleTalk. Click to show or right click for menu"
 # Once loaded, the chat takes its title from title.txt, as a chat announces a message.
@@ -28,17 +30,6 @@ OWN_TIP = "Talvorin Tool for GoogleTalk. Click to show or right click for menu"
 CHAT = """<title>Chat</title><script>onload = () => setInterval(() => fetch('/title.txt', {cache: 'no-store'})
     .then(r => r.text()).then(t => { if (t) document.title = t; }), 200);
     fetch('/probe?gc=' + typeof gc + '&lang=' + navigator.language, {cache: 'no-store'});</script>"""
-asked = []  # every path the site was asked for, in order; /on and /off are the status links
-
-
-class Site(SimpleHTTPRequestHandler):
-    heard = staticmethod(lambda path: None)  # what else the test does when a path is asked for
-    def log_request(self, *args):  # as the answer starts, so before the program can hear it
-        asked.append(self.path)
-        Site.heard(self.path)
-
-    def do_GET(self):  # /fail is a status script that fails
-        return self.send_error(500) if self.path == "/fail" else super().do_GET()
 
 
 class Watcher(dbus.service.Object):
@@ -64,6 +55,11 @@ class Watcher(dbus.service.Object):
 class Logind(dbus.service.Object):
     inhibitors = []  # the read ends, in the order taken
 
+    # Whether every sleep delay was let go: nothing is written to the pipes,
+    # so a read end that is readable is at its end of file.
+    def all_let_go():
+        return len(select.select(Logind.inhibitors, [], [], 0)[0]) == len(Logind.inhibitors)
+
     @dbus.service.method("org.freedesktop.login1.Manager", in_signature="ssss", out_signature="h")
     def Inhibit(self, what, who, why, mode):
         assert (what, mode) == ("sleep", "delay"), "this logind gives sleep delays only"
@@ -84,25 +80,6 @@ class ScreenSaver(dbus.service.Object):
         pass
 
 
-def wait_until(condition, what, seconds=30):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        assert time.monotonic() < deadline, "timed out: " + what
-        time.sleep(0.1)
-
-
-# The command's output; what goes wrong shows on stderr, and in the wait that follows.
-def run(*command, display=None):
-    return subprocess.run(command, stdout=subprocess.PIPE, text=True,
-                          env=dict(os.environ, DISPLAY=display or os.environ["DISPLAY"])).stdout
-
-
-# The main window's id while it is on screen, else an empty string.
-def window(display=None):
-    return (run("xdotool", "search", "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$", display=display)
-            .split() or [""])[0]
-
-
 # The fakes answer on a thread of their own while this one waits for the program.
 # That thread owns their connections: all else that touches them runs there too.
 def on_loop(work):
@@ -120,26 +97,27 @@ def private_bus(fakes=True):
     return address, fakes and on_loop(lambda: dbus.bus.BusConnection(address, mainloop=DBusGMainLoop()))
 
 
-# More environment in env; a None there takes the variable away. With a log,
-# the program's stderr goes there, with the engine's switches in it.
-def start(session, where=None, args=(), log=None, **env):
-    home = os.path.join(folder, "home")
-    env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, HOME=home,
-               XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home, QTWEBENGINE_DISABLE_SANDBOX="1", **env)
-    if log:
-        env["QT_LOGGING_RULES"] = "qt.webenginecontext.debug=true"
-    programs.append(subprocess.Popen([os.path.join(where or folder, "TalvorinTool"), *args],
-                                     stderr=log and open(log, "w"),
-                                     env={name: value for name, value in env.items() if value is not None}))
-    return programs[-1]
+# The copy in the site's folder, or the one at `exe`, on the given session bus and the fake logind's.
+def start(session, exe=None, **more):
+    return outside.start(exe or os.path.join(folder, "TalvorinTool"), DBUS_SESSION_BUS_ADDRESS=session,
+                         DBUS_SYSTEM_BUS_ADDRESS=system, **more)
 
 
 # A copy in a folder of its own, whose only link is the start-up one.
 def start_copy(session, link):
-    where = tempfile.mkdtemp(dir=folder)
-    shutil.copy2(EXE, where)
-    Path(where, "talvorin.ini").write_text("[linkstart]=" + link + "\r\n", newline="")
-    return start(session, where)
+    return start(session, copied("[linkstart]=" + link + "\r\n"))
+
+
+# A sleep, let go once the site has heard the status links `told` (and the
+# program looks `asleep`), then a wake, after which the next sleep is held.
+def sleep_and_wake(told, asleep=lambda: True):
+    taken = len(Logind.inhibitors)
+    on_loop(lambda: logind.PrepareForSleep(True))
+    wait_until(Logind.all_let_go, "the sleep is let go")
+    assert sent(*told)(), "the sleep was let go before the site heard " + " ".join(told)
+    wait_until(asleep, "asleep")
+    on_loop(lambda: logind.PrepareForSleep(False))
+    wait_until(lambda: len(Logind.inhibitors) == taken + 1, "woken: the next sleep held")
 
 
 ONLINE = r"Your site shows you online since \d\d:\d\d"
@@ -209,13 +187,13 @@ def run_a():
         looks.append(copy_get("IconPixmap"))
         copy.kill()  # its window would stand beside the first one's
     assert looks[0] == looks[1] != own_icon, "a site not heard looks as one that answered"
-    menu = bus.get_object(Watcher.items[0], get("Menu"))
+    tray_menu = bus.get_object(Watcher.items[0], get("Menu"))
     entries = [(i, str(p["label"]), p.get("toggle-state", -1))
-               for i, p, _ in menu.GetLayout(0, -1, [], dbus_interface=MENU)[1][2]]
+               for i, p, _ in tray_menu.GetLayout(0, -1, [], dbus_interface=MENU)[1][2]]
     assert [entry[1:] for entry in entries] == [("Restore", -1), ("Maizimize", -1), ("Minimize", -1),
         ("Always on top", 1), ("Start with windows", 1), ("Show in taskbar", 0), ("Exit", -1)], entries
     wait_until(lambda: window() and "/chat.html" in asked, "the window shows the chat")
-    menu.Event(entries[2][0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
+    tray_menu.Event(entries[2][0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
     wait_until(lambda: not window(), "Minimize hides the window")
     Path(folder, "title.txt").write_text("(3) Visitor: hello")
     wait_until(lambda: tip(get)[0] == "3 new messages", "the count in the tooltip")
@@ -228,9 +206,21 @@ def run_a():
     on_loop(lambda: saver.ActiveChanged(False))
     wait_until(lambda: sent("/on", "/off", "/on")() and re.fullmatch(ONLINE, tip(get)[1]) and get("IconPixmap") == own_icon,
                "unlocked: the start link, online")
+    # Offline, then Online three times from the Status menu, each followed by
+    # a sleep and a wake, which the site hears of while Online is checked:
+    # neither item looks at its check mark, each click sends and flips both.
+    told = ["/on", "/off", "/on"]
+    for keys, clicked, slept in ((["Down"], "/off", []), ([], "/on", ["/off", "/on"]), ([], "/on", []),
+                                 ([], "/on", ["/off", "/on"])):
+        menu(window(), "Right", *keys, "Return")
+        told.append(clicked)
+        wait_until(sent(*told), "the click sends " + clicked)
+        sleep_and_wake(told + slept[:1])
+        told += slept
+        wait_until(sent(*told), "the site told " + " ".join(told))
     program.kill()
     program.wait()  # gone for good: a lock of a process still there is no stale one
-    wait_until(sent("/on", "/off", "/on", "/off"), "killed online: its guardian sends the exit link")
+    wait_until(sent(*told, "/off"), "killed online: its guardian sends the exit link")
 
 
 # Beside the killed copy's lock, on the X11 desktop: trayer's icon, and logind.
@@ -246,14 +236,8 @@ def run_b(session):  # a session bus with no notification area on it
     state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
     wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
     wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
-    on_loop(lambda: logind.PrepareForSleep(True))
-    # Nothing is written to the pipe: readable is its end of file.
-    assert select.select(Logind.inhibitors[-1:], [], [], 30)[0], "the sleep was never let go"
-    assert sent("/on", "/off")(), "the sleep was let go before the exit link reached the site"
-    wait_until(lambda: [icon[1] for icon in docked()] == ["grey"], "asleep: offline, greyed")
-    on_loop(lambda: logind.PrepareForSleep(False))
-    wait_until(lambda: sent("/on", "/off", "/on")() and len(Logind.inhibitors) == taken + 2,
-               "woken, the start link and a new sleep delay")
+    sleep_and_wake(["/on", "/off"], lambda: [icon[1] for icon in docked()] == ["grey"])  # offline, greyed
+    wait_until(sent("/on", "/off", "/on"), "woken, the start link")
     # On trayer's panel, from the screen: the icon of a site that answered
     # beside that of a copy whose site is down.
     wait_until(lambda: [icon[1] for icon in docked()] == ["colour"], "the own icon, for a site that answered")
@@ -287,9 +271,9 @@ def run_c(session):
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         asked.clear()
         Path(folder, "talvorin.ini").write_text(LINKS, newline="")
-        Site.heard = lambda path: path == "/on" and programs[-1].send_signal(number)
+        Site.also = lambda path: path == "/on" and programs[-1].send_signal(number)
         assert start(session).wait(30) == 0, "an early %s did not run Exit" % number.name
-        Site.heard = lambda path: None
+        Site.also = lambda path: None
         assert sent("/on", "/off")() and "[startwin]=False" in Path(folder, "talvorin.ini").read_text(), asked
 
 
@@ -320,21 +304,18 @@ def on_weston(session, xwayland, platform, number):
                     log=os.path.join(runtime, "program.log"))
     x11 = xwayland and not platform
     # The chat asks for its title over and over; its page itself may come from the cache.
-    wait_until(lambda: "/title.txt" in asked and (not x11 or window(display)), "the chat on weston", 60)
+    wait_until(lambda: "/title.txt" in asked and (not x11 or window(display=display)), "the chat on weston", 60)
     wait_until(lambda: any(path.endswith("&lang=fr") for path in asked), "the owner's switch in the page")
     assert "enable-low-end-device-mode" in engine_switches(os.path.join(runtime, "program.log")), \
         "the low-end mode lost beside QTWEBENGINE_CHROMIUM_FLAGS"
-    assert x11 or not display or not window(display), "an X11 window where Wayland was chosen"
+    assert x11 or not display or not window(display=display), "an X11 window where Wayland was chosen"
     program.send_signal(number)
     assert program.wait(30) == 0 and sent("/on", "/off")(), asked
 
 
-folder, daemons, programs = tempfile.mkdtemp(prefix="talvorin-outside-"), [], []
-loop = GLib.MainLoop()
+daemons, loop = [], GLib.MainLoop()
 fakes_thread = threading.Thread(target=loop.run, daemon=True)
 try:
-    site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory=folder))
-    threading.Thread(target=site.serve_forever, daemon=True).start()
     refused = socket.socket()  # bound, never listening: connecting to it is refused
     refused.bind(("127.0.0.1", 0))
     REFUSED = "http://127.0.0.1:%d/on" % refused.getsockname()[1]
@@ -358,14 +339,8 @@ try:
                                        (False, None, signal.SIGTERM)):
         on_weston(plain, xwayland, platform, number)
 finally:
-    for process in programs:
-        process.kill()
-        process.wait()
     # The fakes' loop ends before their buses go.
     loop.quit()
     if fakes_thread.is_alive():
         fakes_thread.join(5)
-    for daemon in daemons:
-        daemon.kill()
-        daemon.wait()
-    shutil.rmtree(folder, ignore_errors=True)
+    finish(*daemons)

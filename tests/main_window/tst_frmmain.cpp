@@ -13,15 +13,6 @@
 #include <QSystemTrayIcon>
 #include <QWebEngineView>
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusUnixFileDescriptor>
-
-#include <algorithm>
-#include <csignal>
-#include <poll.h>
-#include <unistd.h>
-
 namespace {
 
 // The icon as the notification area shows it, taken from the screen.
@@ -32,55 +23,6 @@ QImage trayPixels()
 }
 
 } // namespace
-
-// logind on the run's own system bus (scripts/test starts one): it hands out
-// sleep delays, pipes whose other end it keeps, and announces sleeps.
-class FakeLogind : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
-public:
-    ~FakeLogind() override { std::for_each(m_delays.begin(), m_delays.end(), ::close); }
-    bool serve()
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, "logind");
-        return !qEnvironmentVariableIsEmpty("DBUS_SYSTEM_BUS_ADDRESS")
-                && bus.registerObject("/org/freedesktop/login1", this,
-                                      QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)
-                && bus.registerService("org.freedesktop.login1");
-    }
-    int delays() const { return int(m_delays.size()); }
-    // Whether the program has let go of every sleep it held: its ends closed.
-    bool allLetGo() const
-    {
-        return std::all_of(m_delays.begin(), m_delays.end(), [](int end) {
-            pollfd closed { end, POLLIN, 0 };
-            return ::poll(&closed, 1, 0) == 1;
-        });
-    }
-
-public slots:
-    QDBusUnixFileDescriptor Inhibit(const QString &, const QString &, const QString &, const QString &,
-                                    const QDBusMessage &call)
-    {
-        int ends[2];
-        if (::pipe(ends) != 0)
-            return {};
-        // Only this program's: tests running beside this one share the bus.
-        if (call.service() == QDBusConnection::systemBus().baseService())
-            m_delays.append(ends[0]);
-        else
-            ::close(ends[0]);
-        const QDBusUnixFileDescriptor given(ends[1]); // a copy of its own
-        ::close(ends[1]);
-        return given;
-    }
-
-signals:
-    void PrepareForSleep(bool start);
-
-private:
-    QList<int> m_delays;
-};
 
 // The main window on a real desktop: an EWMH window manager and an XEmbed
 // notification area, as scripts/test provides (openbox and trayer on Xvfb);
@@ -102,7 +44,6 @@ private slots:
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
         m_server.setSilent("/silent");
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        QVERIFY2(m_logind.serve(), "no private system bus: use scripts/test");
     }
     // The later steps of the owner's day need the window of its first.
     void init()
@@ -121,9 +62,10 @@ private slots:
             m_day.reset();
     }
 
-    // No badge link yet: the hint says where it goes. Neither status item
-    // looks at its check mark: each click sends and flips both.
-    void firstRunHintAndStatusItems()
+    // No badge link yet: the hint says where it goes; the site's answer to
+    // the start-up link in the Status menu. Status, sleep and wake: see
+    // tests/e2e/test_outside.py.
+    void firstRunHintAndSiteStatus()
     {
         m_day = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
                                                 + linkLine("linkclose", m_server, "/exit"));
@@ -134,30 +76,6 @@ private slots:
             QVERIFY(label->isVisible() && frame->rect().contains(label->geometry())
                     && label->heightForWidth(label->width()) <= label->height());
 
-        // Online and Offline, each followed by a sleep and a wake, which the
-        // site hears of while Online is checked.
-        QVERIFY(action("mnuonline")->isChecked() && !action("mnuoffline")->isChecked());
-        QTRY_VERIFY(m_logind.delays() == 1); // the next sleep is held
-        QStringList told { "/start" };
-        int slept = 0;
-        for (const QString item : { "", "mnuoffline", "mnuonline", "mnuonline" }) {
-            const bool online = action("mnuonline")->isChecked();
-            if (!item.isEmpty()) {
-                action(qPrintable(item))->trigger();
-                QVERIFY(action("mnuonline")->isChecked() != online
-                        && action("mnuoffline")->isChecked() == online);
-                told << (item == "mnuonline" ? "/start" : "/exit");
-            }
-            for (bool sleep : { true, false }) {
-                emit m_logind.PrepareForSleep(sleep);
-                if (action("mnuonline")->isChecked())
-                    told << (sleep ? "/exit" : "/start");
-                QTRY_COMPARE(m_server.requests().join(' '), told.join(' '));
-                QTRY_VERIFY(!sleep || m_logind.allLetGo()); // the sleep goes on
-            }
-            ++slept;
-            QTRY_COMPARE(m_logind.delays(), slept + 1); // the wake heard: the next sleep held
-        }
         QTRY_VERIFY(action("mnusite")->text().startsWith("Your site answered 404 X at "));
         QVERIFY(!action("mnusite")->isEnabled());
     }
@@ -406,7 +324,6 @@ private:
     }
 
     TestHttpServer m_server;
-    FakeLogind m_logind;
     QTemporaryDir m_config; // XDG_CONFIG_HOME, where start at login goes
     std::unique_ptr<StartedWindow> m_day; // the owner's day
     std::unique_ptr<StartedWindow> m_program; // a window of one test

@@ -1,15 +1,58 @@
+#include "presence/guardianprotocol.h"
 #include "presence/presence.h"
+#include "presence/presencerules.h"
+#include "presence/presencetimings.h"
+#include "presence/sitestatus.h"
+#include "presence/statusrequester.h"
 #include "support/testhttpserver.h"
 
 #include <QNetworkAccessManager>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
 
-// The site status with timings short enough to watch its retries and the
-// owner's idleness. Sleep, wake and a locked screen reach it through the
-// built program in tests/e2e/test_outside.py.
+using E = PresenceEvent;
+
+namespace {
+
+// A step in words: the link sent ("-" for none), then "retried" until the
+// site answers, "cancels" a retry still waiting, "now" for a waiting retry.
+QString words(const PresenceStep &step)
+{
+    QStringList said { QStringList { "-", "start", "close" }.at(int(step.send)) };
+    for (const auto &[on, word] : { std::pair { step.untilAnswered, "retried" },
+                                    { step.cancelRetry, "cancels" }, { step.retryNow, "now" } })
+        if (on)
+            said << word;
+    return said.join(u' ');
+}
+
+// An event as the site status hears it: an answer ("200"), none ("refused",
+// "timeout"), a request (Offline, sleep, wake, lock, unlock) or an empty link.
+void hear(SiteStatus &site, const QString &event, const QDateTime &at)
+{
+    using R = SiteStatus::Request;
+    const QHash<QString, R> requests { { "Offline", R::Offline }, { "sleep", R::Asleep },
+                                       { "wake", R::Online },     { "lock", R::Away },
+                                       { "unlock", R::Online } };
+    if (requests.contains(event))
+        site.requested(requests[event], at);
+    else if (event == "emptied")
+        site.linkMissing(at);
+    else if (event.front().isDigit())
+        site.answered(event.toInt(), "X", at);
+    else
+        site.notAnswered(event, at, at.addSecs(4));
+}
+
+} // namespace
+
+// The site status: which status link the site gets for which event, what a
+// request to it comes to; then the whole with timings short enough to watch
+// its retries and the owner's idleness. Sleep, wake and a locked screen reach
+// it through the built program in tests/e2e/test_outside.py.
 class TestPresence : public QObject {
     Q_OBJECT
     QNetworkAccessManager m_network;
@@ -31,6 +74,217 @@ class TestPresence : public QObject {
     }
 
 private slots:
+    void decisions_data()
+    {
+        QTest::addColumn<bool>("chosenOnline");
+        QTest::addColumn<QList<PresenceEvent>>("before");
+        QTest::addColumn<PresenceEvent>("event");
+        QTest::addColumn<QString>("step");
+        // After the step, "owed" when an end without Exit owes the site the
+        // exit link (the guardian is armed), "-" when it owes nothing.
+        QTest::addColumn<QString>("owed");
+        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step,
+                            const char *owed) {
+            QTest::newRow(name) << online << before << event << QString::fromLatin1(step)
+                                << QString::fromLatin1(owed);
+        };
+        const E on = E::AwayTurnedOn;
+        const char *online = "start retried cancels", *away = "close cancels";
+        row("start", true, {}, E::Start, "start retried", "owed");
+        row("Online, even when chosen", true, {}, E::OnlineClicked, online, "owed");
+        row("Offline", false, {}, E::OfflineClicked, away, "-");
+        row("Exit", true, {}, E::Exit, "- cancels", "-");
+        row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-", "-");
+        row("network back", true, {}, E::NetworkBack, "- now", "owed");
+
+        row("sleep", true, {}, E::Sleep, away, "-");
+        row("sleep, offline", false, {}, E::Sleep, "-", "-");
+        row("sleep while away", true, { on, E::Idle }, E::Sleep, "-", "-");
+        row("resume", true, { E::Sleep }, E::Resume, online, "owed");
+        row("resume, offline", false, { E::Sleep }, E::Resume, "-", "-");
+        row("resume, still locked", true, { on, E::Lock, E::Sleep }, E::Resume, "-", "-");
+
+        row("lock, away off", true, {}, E::Lock, "-", "owed");
+        row("lock", true, { on }, E::Lock, away, "-");
+        row("lock, offline", false, { on }, E::Lock, "-", "-");
+        row("unlock", true, { on, E::Lock }, E::Unlock, online, "owed");
+        row("unlock, offline", false, { on, E::Lock }, E::Unlock, "-", "-");
+        row("idle", true, { on }, E::Idle, away, "-");
+        row("idle, away off", true, {}, E::Idle, "-", "owed");
+        row("idle while locked", true, { on, E::Lock }, E::Idle, "-", "-");
+        row("input", true, { on, E::Idle }, E::Input, online, "owed");
+        row("input while locked", true, { on, E::Lock, E::Idle }, E::Input, "-", "-");
+        row("away off while idle", true, { on, E::Idle }, E::AwayTurnedOff, online, "owed");
+        row("away on again: present", true, { on, E::Idle, E::AwayTurnedOff }, on, "-", "owed");
+    }
+    void decisions()
+    {
+        QFETCH(bool, chosenOnline);
+        QFETCH(QList<PresenceEvent>, before);
+        QFETCH(PresenceEvent, event);
+        PresenceRules rules;
+        rules.setChosenOnline(chosenOnline);
+        for (PresenceEvent earlier : before)
+            rules.apply(earlier);
+        QTEST(words(rules.apply(event)), "step");
+        QTEST(QString::fromLatin1(rules.owesExitLink() ? "owed" : "-"), "owed");
+    }
+
+    // What the program tells its guardian, as the guardian reads it: in
+    // pieces of any size, the latest word counting.
+    void guardianProtocol_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QByteArray>("owed"); // the link to send, empty when disarmed
+        const auto said = [](const std::string &link) {
+            return QByteArray::fromStdString(GuardianProtocol::message(link));
+        };
+        const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
+        const QByteArray off = said("http://s/off"), tooLong = said(longest + "x");
+        const auto row = [](const char *name, const QByteArrayList &in, const QByteArray &owed) {
+            QTest::newRow(name) << in << owed;
+        };
+        row("nothing said", {}, "");
+        row("armed", { off }, "http://s/off");
+        row("in pieces", { "arm", "ed http://s/o", "ff", "\n" }, "http://s/off");
+        row("line not ended", { "armed http://s/off" }, "");
+        row("disarmed", { off + said("") }, "");
+        row("link changed", { off, said("http://t/bye") }, "http://t/bye");
+        row("escapes", { said("a\\b\nc\\n") }, "a\\b\nc\\n");
+        row("unknown line kept out", { off, "hello\n" }, "http://s/off");
+        row("longest link", { said(longest) }, QByteArray::fromStdString(longest));
+        row("too long: disarmed", { off, tooLong }, "");
+        row("armed after one too long", { tooLong, off }, "http://s/off");
+    }
+    void guardianProtocol()
+    {
+        QFETCH(QByteArrayList, pieces);
+        GuardianProtocol said;
+        for (const QByteArray &piece : pieces)
+            said.take(piece.constData(), std::size_t(piece.size()));
+        QTEST(QByteArray(said.isArmed() ? said.exitLink() : ""), "owed");
+    }
+
+    // What the owner is told the site shows, from each state (rows, each
+    // reached by its events) after each event (columns). Only the owner's
+    // coming online waits for an answer; any other answer changes nothing.
+    void siteStatus_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("after");
+        const QStringList events = QString("200 302 404 500 refused timeout Offline sleep wake lock "
+                                           "unlock emptied").split(u' ');
+        const char *grid[][2] = {
+            { "wake", "online online error error unreached unreached" },
+            { "wake 200", "online online error error unreached unreached" },
+            { "Offline", "offline offline offline offline offline offline" },
+            { "lock", "away away away away away away" },
+            { "wake refused", "online online error error unreached unreached" },
+            { "wake 500", "online online error error unreached unreached" },
+            { "emptied", "nottold nottold nottold nottold nottold nottold" },
+        };
+        for (const auto &[before, answers] : grid) {
+            const QStringList after = QString("%1 offline offline asking away asking nottold")
+                                              .arg(answers).split(u' ');
+            for (int i = 0; i < events.size(); ++i)
+                QTest::addRow("%s, %s", before, qPrintable(events[i]))
+                        << QString(before).split(u' ') << events[i] << after[i];
+        }
+    }
+    void siteStatus()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, event);
+        SiteStatus site(120000);
+        for (const QString &earlier : before + QStringList { event })
+            hear(site, earlier, QDateTime::currentDateTime());
+        const QString states = "asking online offline away unreached error nottold";
+        QTEST(states.split(u' ').at(int(site.state())), "after");
+    }
+
+    // An outage began at its first attempt, not its latest; one message per
+    // outage, and none again until the site has answered.
+    void siteStatusSinceAndUnheardMessage()
+    {
+        SiteStatus site(120000);
+        const QDateTime nine(QDate(2026, 1, 5), QTime(9, 12));
+        for (int second : { 0, 1, 100 })
+            hear(site, second ? "refused" : "wake", nine.addSecs(second));
+        QCOMPARE(site.words(),
+                 "Your site was not reached since 09:12 (refused) \u2014 next try at 09:13");
+        QVERIFY(!site.takeUnheardMessage(nine.addSecs(119)));
+        QVERIFY(site.takeUnheardMessage(nine.addSecs(120)));
+        hear(site, "wake", nine.addSecs(180)); // still out of reach: told already
+        QVERIFY(!site.unheardMessageAt().isValid());
+        hear(site, "500", nine.addSecs(240));
+        hear(site, "wake", nine.addSecs(300)); // reached meanwhile: due again
+        QCOMPARE(site.unheardMessageAt(), nine.addSecs(420));
+    }
+
+    // The waits the program is built with, from the one place they stand: a
+    // status request has 30 s to be answered, retries come after 2, 4, 8 ... s,
+    // at most every 5 minutes.
+    void programsTimings()
+    {
+        const PresenceTimings t;
+        QCOMPARE(QList<int>({ t.answerTimeoutMs, t.firstRetryMs, t.longestRetryMs }),
+                 QList<int>({ 30 * 1000, 2 * 1000, 5 * 60 * 1000 }));
+    }
+
+    // Any status from the site means it was reached; only a failure on the
+    // way is worth another attempt. Links are taken as a browser's address
+    // bar takes them.
+    void requestOutcome_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<StatusRequester::Outcome>("outcome");
+        QTest::addColumn<QList<QByteArray>>("seen");
+        using O = StatusRequester::Outcome;
+        using Seen = QList<QByteArray>;
+        QTest::newRow("answered") << "/on" << O::Answered << Seen { "/on" };
+        QTest::newRow("redirect followed") << "/moved" << O::Answered << Seen { "/moved", "/on" };
+        QTest::newRow("404") << "/missing" << O::Answered << Seen { "/missing" };
+        QTest::newRow("500") << "/broken" << O::Answered << Seen { "/broken" };
+        QTest::newRow("empty") << "" << O::Failed << Seen {};
+        QTest::newRow("blanks only") << "   " << O::Failed << Seen {};
+        QTest::newRow("refused") << "refused" << O::Unreachable << Seen {};
+        QTest::newRow("no answer in time") << "/silent" << O::Unreachable << Seen { "/silent" };
+        QTest::newRow("no scheme") << "noscheme" << O::Answered << Seen { "/on" };
+        QTest::newRow("file") << "file" << O::Answered << Seen {};
+    }
+    void requestOutcome()
+    {
+        QFETCH(QString, link);
+        TestHttpServer site;
+        QVERIFY(site.start());
+        site.setPage("/on", "ok");
+        site.setRedirect("/moved", "/on");
+        site.setPage("/broken", "oops", 500);
+        site.setSilent("/silent");
+        QTemporaryDir dir;
+        QFile page(dir.filePath("online.html"));
+        if (link.startsWith(u'/'))
+            link = site.url(link.toLatin1());
+        else if (link == "refused")
+            link = TestHttpServer::refusedUrl();
+        else if (link == "noscheme")
+            link = site.url("/on").mid(int(strlen("http://")));
+        else if (link == "file" && page.open(QIODevice::WriteOnly) && page.write("on"))
+            link = QUrl::fromLocalFile(page.fileName()).toString();
+
+        QNetworkAccessManager network;
+        StatusRequester requester(&network, "webStart", 500, nullptr);
+        QSignalSpy completed(&requester, &StatusRequester::completed);
+        requester.open(link);
+        QCOMPARE(completed.count(), 0); // never from inside open(): the caller is not ready
+        QVERIFY(completed.wait(10000));
+        QTest::qWait(100);
+        QCOMPARE(completed.count(), 1);
+        QTEST(completed.first().at(1).value<StatusRequester::Outcome>(), "outcome");
+        QTEST(site.requests(), "seen");
+    }
+
     void startUpLinkRetriedUntilTheSiteIsUp_data()
     {
         QTest::addColumn<bool>("offlineMeanwhile");

@@ -1,0 +1,90 @@
+# What the suites that drive the built program from outside share: a local
+# site that records every path it is asked for, copies of the program in
+# folders of their own started with a throw-away home, and the main window
+# and its menus through xdotool. The program is the first argument.
+import os, shutil, subprocess, sys, tempfile, threading, time
+from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
+from pathlib import Path
+
+EXE = sys.argv[1]
+folder = tempfile.mkdtemp(prefix="talvorin-e2e-")  # the site's files, and the copies' folders
+home = os.path.join(folder, "home")
+asked, heard, programs = [], [], []  # paths asked for in order, the same with when, programs started
+
+
+class Site(SimpleHTTPRequestHandler):
+    also = staticmethod(lambda path: None)  # what else the test does when a path is asked for
+
+    def log_request(self, *args):  # as the answer starts, so before the program can hear it
+        asked.append(self.path)
+        heard.append((self.path, time.monotonic()))
+        Site.also(self.path)
+
+    def do_GET(self):  # /fail is a status script that fails
+        return self.send_error(500) if self.path == "/fail" else super().do_GET()
+
+    log_message = lambda *args: None
+
+
+site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory=folder))
+threading.Thread(target=site.serve_forever, daemon=True).start()
+
+
+def wait_until(condition, what, seconds=30):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        assert time.monotonic() < deadline, "timed out: " + what
+        time.sleep(0.1)
+
+
+# The command's output; what goes wrong shows on stderr, and in the wait that follows.
+def run(*command, display=None):
+    return subprocess.run(command, stdout=subprocess.PIPE, text=True,
+                          env=dict(os.environ, DISPLAY=display or os.environ["DISPLAY"])).stdout
+
+
+# The program at `exe` with a throw-away home. More environment in env; a None
+# there takes the variable away. With a log, its stderr goes there, with the
+# engine's switches in it.
+def start(exe, args=(), log=None, popen={}, **env):
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
+               QTWEBENGINE_DISABLE_SANDBOX="1", **env)
+    if log:
+        env["QT_LOGGING_RULES"] = "qt.webenginecontext.debug=true"
+    programs.append(subprocess.Popen([exe, *args], **{"stderr": log and open(log, "w"), **popen},
+                                     env={name: value for name, value in env.items() if value is not None}))
+    return programs[-1]
+
+
+# A copy of the built program in a folder of its own beside its talvorin.ini: its path.
+def copied(ini):
+    where = tempfile.mkdtemp(dir=folder)
+    shutil.copy2(EXE, where)
+    Path(where, "talvorin.ini").write_text(ini, newline="")
+    return os.path.join(where, "TalvorinTool")
+
+
+# The main window's id while it is on screen, else an empty string.
+def window(*search, display=None):
+    return (run("xdotool", "search", *search, "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$",
+                display=display).split() or [""])[0]
+
+
+# Opens the menu bar's File menu with a click, then, once it is up (one more
+# window of the program's on screen), keys.
+def menu(window, *keys):
+    shown = lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                        run("xdotool", "getwindowpid", window).strip(), "--name", "").split()
+    before = len(shown())
+    run("xdotool", "windowactivate", "--sync", window)
+    run("xdotool", "mousemove", "--window", window, "15", "10", "click", "1")
+    wait_until(lambda: len(shown()) > before, "the File menu")
+    run("xdotool", "key", "--delay", "100", *keys)
+
+
+# At the end, whatever happened: the programs, then the other processes given, and the files.
+def finish(*others):
+    for process in programs + list(others):
+        process.kill()
+        process.wait()
+    shutil.rmtree(folder, ignore_errors=True)
