@@ -76,14 +76,16 @@ def process_kind(pid, main_pid, table):
     """'main' for the root, else the --type= of a browser process ('utility (network)' and so on)."""
     if pid == main_pid:
         return 'main'
-    try:
-        if os.readlink('/proc/%d/exe' % pid) == os.readlink('/proc/%d/exe' % main_pid):
-            return 'guardian'  # the program's own executable, forked from it
-    except OSError:
-        pass
     args = _arguments(pid)
     kind = _switch(args, 'type')
     if kind is None:
+        try:
+            # The program's own executable forked from it, without a browser
+            # process's --type (Chromium's children share its executable too).
+            if os.readlink('/proc/%d/exe' % pid) == os.readlink('/proc/%d/exe' % main_pid):
+                return 'guardian'
+        except OSError:
+            pass
         return os.path.basename(args[0]) or '?'
     if kind == 'utility':
         sub = _switch(args, 'utility-sub-type')
