@@ -16,6 +16,14 @@ PresenceStep goingAway()
 
 PresenceStep PresenceRules::apply(PresenceEvent event)
 {
+    const PresenceStep step = decide(event);
+    if (step.send != StatusLink::None)
+        m_toldOnline = step.send == StatusLink::Start;
+    return step;
+}
+
+PresenceStep PresenceRules::decide(PresenceEvent event)
+{
     // Once Exit has sent the exit link, nothing may contradict it.
     if (m_exiting)
         return {};

@@ -46,11 +46,13 @@ public:
 
     // Chosen Online, but shown as away because the owner is locked out or idle.
     bool isShownAway() const;
-    // The site may show the owner online: should the program end now without
-    // Exit, the exit link is owed. Offline, asleep, away or Exit owe nothing.
-    bool owesExitLink() const { return !m_exiting && isShownOnline(); }
+    // The site may show the owner online (the last link sent was the
+    // start-up link): should the program end now without Exit, the exit link
+    // is owed. Offline, asleep, away or Exit owe nothing.
+    bool owesExitLink() const { return !m_exiting && m_toldOnline; }
 
 private:
+    PresenceStep decide(PresenceEvent event);
     bool isShownOnline() const;
 
     bool m_chosenOnline = true;
@@ -59,4 +61,8 @@ private:
     bool m_locked = false;
     bool m_idle = false;
     bool m_exiting = false;
+    // The last status link sent was the start-up link: the site may show the
+    // owner online, whatever the check marks say (Online flips them even
+    // when it was checked already).
+    bool m_toldOnline = false;
 };

@@ -92,6 +92,9 @@ private slots:
         const char *online = "start retried cancels", *away = "close cancels";
         row("start", true, {}, E::Start, "start retried", "owed");
         row("Online, even when chosen", true, {}, E::OnlineClicked, online, "owed");
+        // A click on a checked Online flips the check marks to Offline, and
+        // still tells the site the owner is online.
+        row("Online while checked", false, {}, E::OnlineClicked, online, "owed");
         row("Offline", false, {}, E::OfflineClicked, away, "-");
         row("Exit", true, {}, E::Exit, "- cancels", "-");
         row("nothing after Exit", true, { E::Exit }, E::OnlineClicked, "-", "-");
@@ -122,8 +125,12 @@ private slots:
         QFETCH(bool, chosenOnline);
         QFETCH(QList<PresenceEvent>, before);
         QFETCH(PresenceEvent, event);
+        // Every run starts so; Offline is chosen by its click.
         PresenceRules rules;
+        rules.apply(PresenceEvent::Start);
         rules.setChosenOnline(chosenOnline);
+        if (!chosenOnline)
+            rules.apply(PresenceEvent::OfflineClicked);
         for (PresenceEvent earlier : before)
             rules.apply(earlier);
         QTEST(words(rules.apply(event)), "step");
