@@ -3,7 +3,6 @@
 #include "web/browserprofile.h"
 #include "web/downloadrules.h"
 #include "web/downloadsaver.h"
-#include "web/filemove.h"
 #include "web/guardedpage.h"
 #include "support/onscreen.h"
 #include "support/testhttpserver.h"
@@ -57,7 +56,6 @@ private slots:
         QFile dirs(m_config.filePath(QStringLiteral("user-dirs.dirs")));
         QVERIFY(dirs.open(QIODevice::WriteOnly));
         dirs.write("XDG_DOWNLOAD_DIR=\"" + m_folder.toUtf8() + "\"\n");
-        dirs.close();
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
         m_tray = new TrayIcon(QIcon(QStringLiteral(":/icons/talvorin-32.png")), &m_menu, this);
@@ -118,22 +116,6 @@ private slots:
         QCOMPARE(progressLine("%2.zip", 0, 512), "Saving %2.zip: 0 % of 512 bytes");
     }
 
-    // A taken name is refused and its file kept; a free one is taken.
-    void renameNeverReplaces()
-    {
-        QTemporaryDir dir;
-        for (const char *name : { "a", "b" }) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name));
-        }
-        QString error;
-        QVERIFY(!renameWithoutReplacing(dir.filePath("a"), dir.filePath("b"), &error) && !error.isEmpty());
-        QVERIFY(renameWithoutReplacing(dir.filePath("a"), dir.filePath("c"), &error));
-        QFile b(dir.filePath("b")), c(dir.filePath("c"));
-        QVERIFY(b.open(QIODevice::ReadOnly) && c.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll() + c.readAll(), "ba");
-    }
-
     // Three within the window, the fourth refused and told, the fifth
     // refused quietly; once the window has passed, the same again.
     void paceRefusesBursts()
@@ -150,9 +132,9 @@ private slots:
     }
 
     // Into a folder that is not there yet, whole. A slow one shows its
-    // progress on the tooltip without its own name yet (the owner's file
-    // takes that name meanwhile and is kept); one the server breaks off
-    // leaves nothing at all.
+    // progress on the tooltip without its own name yet; the owner's file
+    // takes that name meanwhile and is kept, the rename at the end never
+    // replacing it. One the server breaks off leaves nothing at all.
     void downloads_data()
     {
         QTest::addColumn<QByteArray>("path");
