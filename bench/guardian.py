@@ -66,12 +66,7 @@ def section(exe, runs, results):
 
 def split_off(text):
     """(the rest of results.md, its guardian section or '')."""
-    at = text.find(SECTION_TITLE)
-    if at < 0:
-        return text, ''
-    end = text.find('\n## ', at + 1)
-    end = len(text) if end < 0 else end + 1
-    return text[:at] + text[end:], text[at:end]
+    return report.split_section(text, SECTION_TITLE)
 
 
 def run(args, exe, url, log):

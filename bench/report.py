@@ -211,3 +211,13 @@ def flags_table(sets):
             mib(median(total(results, 'memory_pss'))), msec(median(total(results, 'idle_cpu'))), seconds(median(r.get('exit') for r in results)),
             count_of(results, 'exit_seen')))
     return lines
+
+
+def split_section(text, title):
+    """(text without the section that starts with `title`, that section or '')."""
+    at = text.find(title)
+    if at < 0:
+        return text, ''
+    end = text.find('\n## ', at + 1)
+    end = len(text) if end < 0 else end + 1
+    return text[:at] + text[end:], text[at:end]
