@@ -63,23 +63,24 @@ void ChatScreen::replaceBadgePage()
 {
     BadgePage *previous = m_badgePage;
     m_badgePage = new BadgePage(
-            m_profile->profile(), [this](const QUrl &url) { return allowsNavigation(url); },
-            [this] { return installChatPage(); }, [this] { return openLoginWindow(); },
+            m_profile->profile(), navigationRule(), [this] { return installChatPage(); },
+            [this] { return openLoginWindow(); },
             previous ? previous->badgeHtml() : QString(), m_window);
     WebBrowser1->setPage(m_badgePage);
     if (previous)
         previous->deleteLater();
 }
 
-bool ChatScreen::allowsNavigation(const QUrl &url) const
+std::function<bool(const QUrl &)> ChatScreen::navigationRule() const
 {
-    return isNavigationAllowed(url, QUrl::fromUserInput(m_badgeLink()));
+    return [this](const QUrl &url) {
+        return isNavigationAllowed(url, QUrl::fromUserInput(m_badgeLink()));
+    };
 }
 
 QWebEnginePage *ChatScreen::installChatPage()
 {
-    auto *page = new ChatPage(
-            m_profile->profile(), [this](const QUrl &url) { return allowsNavigation(url); }, webChat);
+    auto *page = new ChatPage(m_profile->profile(), navigationRule(), webChat);
     webChat->setPage(page);
     // Later: the engine may still be inside a call of the page it replaces.
     if (m_chatPage)
@@ -147,9 +148,7 @@ void ChatScreen::stop()
 // typing goes to the login page, not to the message box.
 QWebEnginePage *ChatScreen::openLoginWindow()
 {
-    auto *login = new LoginWindow(
-            m_profile, [this](const QUrl &url) { return allowsNavigation(url); },
-            m_window);
+    auto *login = new LoginWindow(m_profile, navigationRule(), m_window);
     QPointer<LoginWindow> window(login);
     showProgramMessage(
             m_window, QStringLiteral("Login into your account and click RELOAD in the appliction!"),

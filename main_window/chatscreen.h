@@ -51,7 +51,8 @@ signals:
 private:
     // A fresh badge page in place of the current one, whose renderer may be hung.
     void replaceBadgePage();
-    bool allowsNavigation(const QUrl &url) const;
+    // Where the program's pages may go, by the badge link as it stands.
+    std::function<bool(const QUrl &)> navigationRule() const;
     // A fresh page for webChat, replacing (and releasing) the one it shows.
     QWebEnginePage *installChatPage();
     void onChatLoaded();
