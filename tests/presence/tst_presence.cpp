@@ -352,6 +352,30 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), 2, 5000);
     }
 
+    // A program started before the name service knows the site's host:
+    // that is a failure on the way like any other, and the start-up link
+    // goes out once the name is found. The host file is the test's own
+    // (TALVORIN_TEST_HOSTS, bound over /etc/hosts in a mount namespace of
+    // the test's, see tests/CMakeLists.txt).
+    void startUpLinkSentOnceTheSitesNameIsFound()
+    {
+        QFile hosts(qEnvironmentVariable("TALVORIN_TEST_HOSTS"));
+        if (hosts.fileName().isEmpty())
+            QSKIP("needs a host file of the test's own (root and unshare)");
+        TestHttpServer site;
+        QVERIFY(site.start());
+        site.setPage("/on", "on");
+        QUrl link(site.url("/on"));
+        link.setHost("talvorin-site.test");
+        auto presence = makePresence(link.toString(), {}, 200);
+        presence->start();
+        QTRY_COMPARE_WITH_TIMEOUT(presence->siteStatus().state(), SiteStatus::State::NotReached, 10000);
+        QVERIFY(hosts.open(QIODevice::Append) && hosts.write("127.0.0.1 talvorin-site.test\n") > 0);
+        hosts.close();
+        QTRY_COMPARE_WITH_TIMEOUT(site.count("/on"), 1, 10000);
+        QTRY_COMPARE(presence->siteStatus().state(), SiteStatus::State::Online);
+    }
+
     // With the program's own timings, a site slow to answer, but well within
     // the time it is given, is heard once, not counted as out of reach.
     void slowSiteHeardWithTheProgramsTimings()
