@@ -3,7 +3,6 @@
 #include "desktop/chatactivity.h"
 #include "desktop/chatattention.h"
 #include "desktop/screenfit.h"
-#include "desktop/trayactions.h"
 
 #include <QSignalSpy>
 #include <QWidget>
@@ -42,13 +41,6 @@ private slots:
         QVERIFY(lines.contains("Type=Application") && lines.contains("Name=TalvorinTool"));
         QVERIFY2(lines.contains(exec), qPrintable(lines.filter("Exec=").join(u' ')));
         QTEST(runValueData(dir), "run");
-    }
-
-    // The right button is the desktop's menu and nothing else; the left
-    // click and the double-click are tried on the real tray in tst_frmmain.
-    void rightClickOnlyOpensTheMenu()
-    {
-        QCOMPARE(trayActionFor(QSystemTrayIcon::Context), TrayAction::None);
     }
 
     // Each row: a chat page loaded as "Chat" with the owner away, then titles

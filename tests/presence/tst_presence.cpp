@@ -229,16 +229,6 @@ private slots:
         QCOMPARE(site.unheardMessageAt(), nine.addSecs(420));
     }
 
-    // The waits the program is built with, from the one place they stand: a
-    // status request has 30 s to be answered, retries come after 2, 4, 8 ... s,
-    // at most every 5 minutes.
-    void programsTimings()
-    {
-        const PresenceTimings t;
-        QCOMPARE(QList<int>({ t.answerTimeoutMs, t.firstRetryMs, t.longestRetryMs }),
-                 QList<int>({ 30 * 1000, 2 * 1000, 5 * 60 * 1000 }));
-    }
-
     // Any status from the site means it was reached; only a failure on the
     // way is worth another attempt. Links are taken as a browser's address
     // bar takes them.
