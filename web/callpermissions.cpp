@@ -116,12 +116,18 @@ void CallPermissions::drop(const CallRequest &request)
     dropUnwaited();
 }
 
-void CallPermissions::drop(const QObject *page)
+QList<CallRequest> CallPermissions::drop(const QObject *page)
 {
-    for (Pending &pending : m_pending)
-        pending.waiting.removeIf(
-                [page](const CallRequest &waiting) { return waiting.page == page; });
+    QList<CallRequest> dropped;
+    for (Pending &pending : m_pending) {
+        pending.waiting.removeIf([page, &dropped](const CallRequest &waiting) {
+            if (waiting.page == page)
+                dropped.append(waiting);
+            return waiting.page == page;
+        });
+    }
     dropUnwaited();
+    return dropped;
 }
 
 void CallPermissions::dropUnwaited()

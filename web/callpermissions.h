@@ -54,9 +54,9 @@ public:
     // The owner's answer to it: every request that waited for it.
     QList<CallRequest> answer(bool allow, bool remember);
 
-    // A request taken back, or every request of a page that went.
+    // A request taken back; every request of a page that went, given back.
     void drop(const CallRequest &request);
-    void drop(const QObject *page);
+    QList<CallRequest> drop(const QObject *page);
 
     bool remembers(const QUrl &site) const;
     void forget(const QUrl &site);

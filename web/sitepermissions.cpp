@@ -42,12 +42,21 @@ void SitePermissions::watch(QWebEnginePage *page, PageRole role)
                     settle();
                 }
             });
-    const auto gone = [this, page] {
-        m_calls.drop(page);
+    // A page that loads another document, or loses its renderer, leaves its
+    // questions, and what it asked is refused, so that no request of it is
+    // left open in the engine. (A document that only changes its address
+    // stays, and so do its questions.)
+    const auto left = [this, page] {
+        for (const CallRequest &request : m_calls.drop(page))
+            reply(page, request.origin, request.feature, false);
         settle();
     };
-    connect(page, &QWebEnginePage::renderProcessTerminated, this, gone);
-    connect(page, &QObject::destroyed, this, gone);
+    connect(page, &QWebEnginePage::loadStarted, this, left);
+    connect(page, &QWebEnginePage::renderProcessTerminated, this, left);
+    connect(page, &QObject::destroyed, this, [this, page] {
+        m_calls.drop(page);
+        settle();
+    });
 }
 
 void SitePermissions::addOwnSite(const QUrl &url)

@@ -308,8 +308,9 @@ private slots:
     // engine's fake devices): the question stands above the chat, answered
     // with real keys and remembered for the site, so a restarted program
     // answers alike unasked, until "Forget site permissions" in the chat's
-    // menu. Hidden, the window gets the question back from a tray message.
-    // The badge page, on the same site, is refused each time, unasked.
+    // menu. Hidden, the window gets the question back from a tray message;
+    // it stands until answered or its page goes. The badge page, on the same
+    // site, is refused each time, unasked.
     void callQuestion()
     {
         QFETCH(QString, key);
@@ -350,6 +351,9 @@ private slots:
         answer(answers + 3);
         chat->page()->runJavaScript("call()");
         QTRY_VERIFY(bar()->isVisible());
+        // Its page gone elsewhere, the question goes too.
+        chat->load(QUrl(m_server.url("/blank")));
+        QTRY_VERIFY(!bar()->isVisible());
     }
 
 private:

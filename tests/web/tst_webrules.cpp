@@ -229,7 +229,7 @@ private slots:
         QCOMPARE(calls.answer(true, true).size(), 2);
         QCOMPARE(calls.question()->text(),
                  "other.example.com wants to use your microphone and camera");
-        calls.drop(&login);
+        QCOMPARE(calls.drop(&login).size(), 1);
         QVERIFY(!calls.question());
         QCOMPARE(calls.request({ &login, site, P::MediaAudioCapture }), R::Allow);
         QCOMPARE(calls.remembered(true).join(u'|'),
