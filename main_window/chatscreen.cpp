@@ -6,9 +6,11 @@
 #include "web/badgerules.h"
 #include "web/chatpage.h"
 #include "web/chatview.h"
+#include "main_window/callquestionbar.h"
 #include "main_window/loginwindow.h"
 #include "web/browserprofile.h"
 #include "web/downloadsaver.h"
+#include "web/sitepermissions.h"
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -26,9 +28,12 @@ ChatScreen::ChatScreen(QWidget *window, QWidget *container, std::function<QStrin
       m_window(window),
       m_badgeLink(std::move(badgeLink)),
       m_chatCloseReload(kChatCloseReloadMs),
-      webChat(new ChatView(container))
+      webChat(new ChatView(container)),
+      m_callQuestion(new CallQuestionBar(window))
 {
     webChat->setObjectName(QStringLiteral("webChat"));
+    connect(m_callQuestion, &CallQuestionBar::unseenQuestion, this,
+            &ChatScreen::callQuestionUnseen);
 }
 
 ChatScreen::~ChatScreen()
@@ -41,12 +46,18 @@ ChatScreen::~ChatScreen()
     qDeleteAll(m_window->findChildren<LoginWindow *>(Qt::FindDirectChildrenOnly));
 }
 
+QToolBar *ChatScreen::callQuestionBar() const
+{
+    return m_callQuestion;
+}
+
 void ChatScreen::start()
 {
     m_profile = new BrowserProfile(this);
     connect(m_profile, &BrowserProfile::notificationArrived, this,
             &ChatScreen::notificationArrived);
     webChat->useProfile(m_profile);
+    m_callQuestion->follow(m_profile->permissions());
     m_downloads = new DownloadSaver(m_profile->profile(), DownloadSaver::kPace, m_profile);
     // A window of its own that is never shown: unseen, out of the tab order
     // and of the main window's accessible children, on every platform.
@@ -67,6 +78,7 @@ void ChatScreen::replaceBadgePage()
             [this] { return openLoginWindow(); },
             previous ? previous->badgeHtml() : QString(), m_window);
     WebBrowser1->setPage(m_badgePage);
+    m_profile->permissions()->watch(m_badgePage, PageRole::Badge);
     if (previous)
         previous->deleteLater();
 }
@@ -87,6 +99,16 @@ QWebEnginePage *ChatScreen::installChatPage()
         m_chatPage->deleteLater();
     m_chatPage = page;
     connect(page, &QWebEnginePage::loadFinished, this, &ChatScreen::onChatLoaded);
+    m_profile->permissions()->watch(page, PageRole::Shown);
+    // Where the badge sends the chat (past a blank page) is the chat's own
+    // site; where the chat goes from there need not be.
+    connect(page, &QWebEnginePage::urlChanged, this,
+            [this, sited = false](const QUrl &url) mutable {
+                if (sited || (url.host().isEmpty() && !url.isLocalFile()))
+                    return;
+                sited = true;
+                m_profile->permissions()->addOwnSite(url);
+            });
     // The chat's renderer gone: the badge opens the chat anew, once.
     connect(page, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status) {
@@ -120,7 +142,9 @@ void ChatScreen::onChatClosed()
 
 void ChatScreen::loadBadge()
 {
-    m_badgePage->loadBadge(QUrl::fromUserInput(m_badgeLink()));
+    const QUrl badge = QUrl::fromUserInput(m_badgeLink());
+    m_profile->permissions()->addOwnSite(badge);
+    m_badgePage->loadBadge(badge);
 }
 
 void ChatScreen::reload()

@@ -8,6 +8,8 @@
 #include <functional>
 
 class BadgePage;
+class CallQuestionBar;
+class QToolBar;
 class BrowserProfile;
 class DownloadSaver;
 class LoginWindow;
@@ -31,6 +33,8 @@ public:
     BadgePage *badgePage() const { return m_badgePage; }
     // The files the pages send; there once started.
     DownloadSaver *downloads() const { return m_downloads; }
+    // The pages' questions of calls, to stand above webChat.
+    QToolBar *callQuestionBar() const;
 
     // The browser profile and the pages, made once the site has heard of the
     // start: the engine takes a while to start up.
@@ -47,6 +51,9 @@ signals:
     void chatPageInstalled(QWebEnginePage *page);
     void chatLoaded();
     void notificationArrived(const QString &title, const QString &text);
+    // A page asks for a call while the window is hidden; the question waits
+    // in the call question bar.
+    void callQuestionUnseen(const QString &title, const QString &text);
 
 private:
     // A fresh badge page in place of the current one, whose renderer may be hung.
@@ -66,6 +73,7 @@ private:
     std::function<QString()> m_badgeLink;
     RateLimit m_chatCloseReload;
     ChatView *webChat;
+    CallQuestionBar *m_callQuestion;
     BrowserProfile *m_profile = nullptr;
     DownloadSaver *m_downloads = nullptr;
     // The badge page's view, never shown. A chat window that keeps the badge

@@ -89,13 +89,7 @@ frmMain::frmMain(const SettingsFile &settingsFile, std::unique_ptr<Presence> sta
             ? started.release()
             : new Presence(new QNetworkAccessManager(this), {}, PresenceTimings(), this);
     m_presence->setParent(this);
-    const auto start = [this] {
-        return LinkStart;
-    };
-    const auto close = [this] {
-        return LinkClose;
-    };
-    m_presence->setLinks({ start, close });
+    m_presence->setLinks({ [this] { return LinkStart; }, [this] { return LinkClose; } });
     m_exit = new ExitRequest(m_presence->network(), this);
     connect(m_exit, &ExitRequest::finished, this, &frmMain::unloadForGood);
 
@@ -168,6 +162,7 @@ void frmMain::createControls()
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
     m_chat = new ChatScreen(this, m_client, [this] { return BadgeLink; });
+    addToolBar(m_chat->callQuestionBar());
     Frame1 = createFirstRunPanel(m_client);
 }
 
@@ -194,6 +189,7 @@ void frmMain::load()
     });
     connect(m_attention, &ChatAttention::unreadChanged, m_tray, &TrayIcon::showUnread);
     connect(m_attention, &ChatAttention::trayMessage, m_tray, &TrayIcon::notify);
+    connect(m_chat, &ChatScreen::callQuestionUnseen, m_tray, &TrayIcon::notify);
     connect(m_presence, &Presence::siteStatusChanged, m_tray, &TrayIcon::showSiteStatus);
     connect(m_presence, &Presence::siteUnheard, m_tray, &TrayIcon::tellSiteUnheard);
     connect(m_chat->downloads(), &DownloadSaver::progressChanged, m_tray, &TrayIcon::showDownloads);

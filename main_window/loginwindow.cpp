@@ -2,6 +2,7 @@
 
 #include "web/browserprofile.h"
 #include "web/guardedpage.h"
+#include "web/sitepermissions.h"
 #include "desktop/screenfit.h"
 
 #include <QScreen>
@@ -15,6 +16,7 @@ LoginWindow::LoginWindow(BrowserProfile *profile, std::function<bool(const QUrl 
     setAttribute(Qt::WA_DeleteOnClose);
     setPage(new GuardedPage(profile->profile(), std::move(allows), this));
     useProfile(profile);
+    profile->permissions()->watch(page(), PageRole::Shown);
     connect(this, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);
     // The size a page asks for with window.open, as far as the screen allows.
     connect(page(), &QWebEnginePage::geometryChangeRequested, this, [this](const QRect &wanted) {

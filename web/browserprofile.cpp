@@ -1,6 +1,7 @@
 #include "web/browserprofile.h"
 
 #include "web/dictionaries.h"
+#include "web/sitepermissions.h"
 #include "web/spellinglanguages.h"
 #include "web/viewsettings.h"
 
@@ -17,6 +18,7 @@ BrowserProfile::BrowserProfile(QObject *parent)
               QFileInfo(m_profile->persistentStoragePath()).absolutePath()
                       + QStringLiteral("/view.ini"),
               this)),
+      m_permissions(new SitePermissions(m_viewSettings, this)),
       m_spellingLanguages(dictionaryLanguages(dictionariesFolder()))
 {
     // A chat rings for a new message whether or not the owner has clicked

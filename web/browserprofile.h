@@ -4,13 +4,15 @@
 #include <QStringList>
 
 class QWebEngineProfile;
+class SitePermissions;
 class ViewSettings;
 
 // The browser engine's profile that every page of the program lives in,
 // kept in the user's data directory so that a login to the badge service
 // survives restarts, and what the owner gets from it beside the pages: the
-// chat's web notifications, the views' settings kept beside it and the
-// spelling of the text fields. Its pages play sound without a click.
+// chat's web notifications, the views' settings kept beside it, what its
+// pages may use (notifications, calls) and the spelling of the text fields.
+// Its pages play sound without a click.
 class BrowserProfile : public QObject {
     Q_OBJECT
 public:
@@ -18,6 +20,7 @@ public:
 
     QWebEngineProfile *profile() const { return m_profile; }
     ViewSettings *viewSettings() const { return m_viewSettings; }
+    SitePermissions *permissions() const { return m_permissions; }
 
     // The dictionaries the program has, and the one in use (empty: off).
     QStringList spellingLanguages() const { return m_spellingLanguages; }
@@ -31,5 +34,6 @@ private:
 
     QWebEngineProfile *m_profile;
     ViewSettings *m_viewSettings;
+    SitePermissions *m_permissions;
     QStringList m_spellingLanguages;
 };

@@ -2,6 +2,7 @@
 
 #include "web/browserprofile.h"
 #include "web/contextmenurules.h"
+#include "web/sitepermissions.h"
 #include "web/viewsettings.h"
 
 #include <QContextMenuEvent>
@@ -112,6 +113,7 @@ void ChatView::contextMenuEvent(QContextMenuEvent *event)
     if (m_profile) {
         facts.spellingLanguages = m_profile->spellingLanguages();
         facts.spellingLanguage = m_profile->spellingLanguage();
+        facts.siteRemembered = m_profile->permissions()->remembers(page()->url());
     }
     m_clickedLink = facts.link;
     const QList<MenuEntry> entries = contextMenuEntries(facts);
@@ -162,6 +164,10 @@ void ChatView::run(const MenuEntry &entry)
     case MenuEntry::SpellingLanguage:
         if (m_profile)
             m_profile->viewSettings()->setSpellingChoice(entry.value);
+        break;
+    case MenuEntry::ForgetSitePermissions:
+        if (m_profile)
+            m_profile->permissions()->forget(page()->url());
         break;
     default:
         break;

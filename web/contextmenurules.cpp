@@ -91,6 +91,9 @@ QList<MenuEntry> contextMenuEntries(const ContextFacts &facts)
                           !qFuzzyCompare(zoom, kActualSize)) });
     if (facts.editable)
         groups.append({ spellingMenu(facts) });
+    if (facts.siteRemembered)
+        groups.append({ entry(MenuEntry::ForgetSitePermissions,
+                              QStringLiteral("Forget site permissions")) });
 
     QList<MenuEntry> entries;
     for (const QList<MenuEntry> &group : groups) {

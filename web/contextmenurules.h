@@ -25,6 +25,8 @@ struct ContextFacts {
     // The dictionaries the program has and the one in use (empty: off).
     QStringList spellingLanguages;
     QString spellingLanguage;
+    // The page's site has answers to calls that the owner chose to remember.
+    bool siteRemembered = false;
 };
 
 struct MenuEntry {
@@ -46,6 +48,7 @@ struct MenuEntry {
         ActualSize,
         Spelling, // the submenu
         SpellingLanguage, // checks with `value`; empty is "Off"
+        ForgetSitePermissions,
     };
     Kind kind;
     QString text;
@@ -57,7 +60,7 @@ struct MenuEntry {
 
 // Groups in this order, a separator between two: the suggestions for a
 // misspelt word; the link; the image; editing; zoom; the spelling submenu on
-// text fields.
+// text fields; forgetting the site's remembered answers, where it has any.
 QList<MenuEntry> contextMenuEntries(const ContextFacts &facts);
 
 // Only these go to the user's browser; other schemes stay unopened.

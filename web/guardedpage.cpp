@@ -1,7 +1,6 @@
 #include "web/guardedpage.h"
 
 #include "web/filepicker.h"
-#include "web/permissions.h"
 
 #include <QLoggingCategory>
 #include <QWebEngineView>
@@ -11,7 +10,6 @@ Q_LOGGING_CATEGORY(lcNavigation, "talvorin.navigation", QtWarningMsg)
 GuardedPage::GuardedPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent)
     : QWebEnginePage(profile, parent), m_allows(std::move(allows))
 {
-    answerPermissionRequests(this);
 }
 
 bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)

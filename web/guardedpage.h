@@ -4,9 +4,9 @@
 
 #include <functional>
 
-// Every page of the program: it goes only where the navigation rule lets it,
-// and it gets no permission but web notifications. Its file inputs open
-// the program's file picker.
+// Every page of the program: it goes only where the navigation rule lets it
+// (what else it may use, its profile's SitePermissions answer). Its file
+// inputs open the program's file picker.
 class GuardedPage : public QWebEnginePage {
     Q_OBJECT
 public:

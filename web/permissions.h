@@ -1,10 +1,23 @@
 #pragma once
 
-class QWebEnginePage;
+#include <QList>
+#include <QUrl>
+#include <QWebEnginePage>
 
-// Answers every permission request of the page at once: web notifications
-// are allowed (a visitor's message must reach the owner); camera,
-// microphone, location and the rest are refused. Permissions belong to an
-// origin, and the badge and its chat usually share one, so every page of
-// the program answers alike.
-void answerPermissionRequests(QWebEnginePage *page);
+// What a page may use beside its own content, decided from the facts of the
+// request alone.
+
+// The hidden badge page, or a page the owner sees (the chat, a login window).
+enum class PageRole { Badge, Shown };
+
+enum class PermissionAnswer { Grant, Refuse, AskOwner };
+
+// Web notifications only for the program's own sites (the badge's and the
+// chats it opened), so a page elsewhere cannot raise the unread count; the
+// microphone, the camera and the screen only as the owner answers, and never
+// for the hidden badge; location, mouse lock and the rest never.
+PermissionAnswer permissionAnswer(QWebEnginePage::Feature feature, PageRole role,
+                                  const QUrl &origin, const QList<QUrl> &ownSites);
+
+// Scheme, host and port alike, as permissions go by.
+bool isSameSite(const QUrl &one, const QUrl &other);

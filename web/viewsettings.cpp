@@ -10,6 +10,8 @@ namespace {
 
 const QString kZoom = QStringLiteral("zoom");
 const QString kSpelling = QStringLiteral("spelling");
+const QString kCallsAllowed = QStringLiteral("calls/allowed");
+const QString kCallsBlocked = QStringLiteral("calls/blocked");
 
 } // namespace
 
@@ -43,11 +45,35 @@ void ViewSettings::setSpellingChoice(const QString &language)
     emit spellingChoiceChanged();
 }
 
+QStringList ViewSettings::callAnswers(bool allowed) const
+{
+    return m_file.value(allowed ? kCallsAllowed : kCallsBlocked).toStringList();
+}
+
+void ViewSettings::setCallAnswers(const QStringList &allowed, const QStringList &blocked)
+{
+    // No line is no answer: an empty list would be kept as a value of its own.
+    const std::pair<QString, QStringList> lists[] = { { kCallsAllowed, allowed },
+                                                      { kCallsBlocked, blocked } };
+    for (const auto &[key, lines] : lists) {
+        if (lines.isEmpty())
+            m_file.remove(key);
+        else
+            m_file.setValue(key, lines);
+    }
+    keep(QStringLiteral("calls"));
+}
+
 void ViewSettings::store(const QString &key, const QVariant &value)
 {
     m_file.setValue(key, value);
+    keep(key);
+}
+
+void ViewSettings::keep(const QString &what)
+{
     m_file.sync();
     // The choice still holds for this run; only the next start forgets it.
     if (m_file.status() != QSettings::NoError)
-        qCDebug(lcView) << "not kept:" << key << "in" << m_file.fileName();
+        qCDebug(lcView) << "not kept:" << what << "in" << m_file.fileName();
 }

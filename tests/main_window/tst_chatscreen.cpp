@@ -70,8 +70,9 @@ private slots:
     }
 
     // Links, permissions and a dying renderer: a visitor's link goes to the
-    // user's browser, a page gets no permission but notifications and goes
-    // nowhere but the web, and a killed chat renderer brings the chat back once.
+    // user's browser, a page gets no permission but notifications, and those
+    // only on its own site, and goes nowhere but the web, and a killed chat
+    // renderer brings the chat back once.
     void pagesStayOnTheWebAndRecover()
     {
         start("/visitor-badge");
@@ -90,6 +91,9 @@ private slots:
         QCOMPARE(chat->url().path(), QStringLiteral("/visitor-chat"));
         QCOMPARE(m_screen->badgePage()->url().path(), QStringLiteral("/visitor-badge"));
         QCOMPARE(m_outside.size(), 1);
+        // The same chat on a site of its own gets no notifications.
+        chat->load(QUrl(m_server.url("/visitor-chat").replace("127.0.0.1", "localhost")));
+        QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications denied", 10000);
 
         // By now the badge rests (its renderer let go) beside a chat of its
         // own: the chat's renderer dies, and the badge wakes with one fetch,

@@ -5,12 +5,15 @@
 #include "support/onscreen.h"
 #include "support/startedwindow.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QToolBar>
 #include <QWebEngineView>
 
 namespace {
@@ -292,6 +295,65 @@ private slots:
         const int in = qRound(60.0 * window.logicalDpiX() / 1440);
         QCOMPARE(window.chatView()->geometry(),
                  window.centralWidget()->rect().adjusted(in, in, -in, -in));
+    }
+
+    void callQuestion_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("outcome");
+        QTest::newRow("Allow") << "alt+a" << QByteArray("ok");
+        QTest::newRow("Block") << "alt+b" << QByteArray("NotAllowedError");
+    }
+    // The chat asks for the microphone (support/pages/call.html, on the
+    // engine's fake devices): the question stands above the chat, answered
+    // with real keys and remembered for the site, so a restarted program
+    // answers alike unasked, until "Forget site permissions" in the chat's
+    // menu. Hidden, the window gets the question back from a tray message;
+    // it stands until answered or its page goes. The badge page, on the same
+    // site, is refused each time, unasked.
+    void callQuestion()
+    {
+        QFETCH(QString, key);
+        QFETCH(QByteArray, outcome);
+        const QByteArray answered = "/media?chat-" + outcome, refused = "/media?badge-NotAllowedError";
+        const int answers = m_server.count(answered), refusals = m_server.count(refused);
+        const auto bar = [this] { return m_program->window().findChild<QToolBar *>("CallQuestionBar"); };
+        const auto answer = [&](int count) {
+            QTRY_VERIFY_WITH_TIMEOUT(bar()->isVisible(), 15000);
+            QCOMPARE(bar()->findChild<QLabel *>()->text(), "127.0.0.1 wants to use your microphone");
+            QVERIFY(QTest::qWaitForWindowActive(&m_program->window()));
+            QCOMPARE(QProcess::execute("xdotool", { "key", key }), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(m_server.count(answered), count, 5000);
+            QVERIFY(!bar()->isVisible());
+        };
+        QWebEngineView *chat = start("/call#badge").chatView();
+        answer(answers + 1);
+        chat = start("/call#badge").chatView();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.count(answered), answers + 2, 15000);
+        QVERIFY(!bar()->isVisible());
+        QCOMPARE(m_server.count(refused), refusals + 2);
+
+        const QPoint centre = chat->mapToGlobal(chat->rect().center());
+        QCOMPARE(QProcess::execute("xdotool", { "mousemove", QString::number(centre.x()),
+                                                QString::number(centre.y()), "click", "3" }), 0);
+        QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        QAction *forget = QApplication::activePopupWidget()->actions().last();
+        QCOMPARE(forget->text(), "Forget site permissions");
+        forget->trigger();
+        QApplication::activePopupWidget()->close();
+        m_program->window().close();
+        chat->page()->runJavaScript("call()");
+        QTRY_COMPARE(balloonText(), "Talvorin Tool GoogleTalk|127.0.0.1 wants to use your microphone");
+        QTest::mouseClick(shownWidgetOf("QBalloonTip"), Qt::LeftButton);
+        QVERIFY(m_program->window().isVisible());
+        // Not remembered this time: the next call asks again.
+        bar()->findChild<QCheckBox *>()->click();
+        answer(answers + 3);
+        chat->page()->runJavaScript("call()");
+        QTRY_VERIFY(bar()->isVisible());
+        // Its page gone elsewhere, the question goes too.
+        chat->load(QUrl(m_server.url("/blank")));
+        QTRY_VERIFY(!bar()->isVisible());
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "web/badgerules.h"
+#include "web/callpermissions.h"
 #include "web/contextmenurules.h"
+#include "web/permissions.h"
 #include "web/spellinglanguages.h"
 #include "web/zoomsteps.h"
 
@@ -10,8 +12,8 @@ using R = QWebEngineContextMenuRequest;
 
 // The decisions of the browser side, apart from any browser or screen: the
 // badge's click and where pages may go, the zoom's steps (its keys: see
-// tst_chatview), the
-// spelling language and what the chat's context menu holds.
+// tst_chatview), the spelling language, what the chat's context menu holds
+// and what pages may use (the calls as the owner answers them: see tst_frmmain).
 class TestWebRules : public QObject {
     Q_OBJECT
 private slots:
@@ -145,6 +147,10 @@ private slots:
         field.spellingLanguage.clear();
         QTest::newRow("misspelt word, spelling off")
                 << field << "hello|help|-|" + editing + "Spelling[English (United States)|French|*Off]";
+        ContextFacts remembered;
+        remembered.siteRemembered = true;
+        QTest::newRow("site with remembered answers")
+                << remembered << "(Select all)|-|" + zoom + "|-|Forget site permissions";
     }
     void contextMenu()
     {
@@ -161,6 +167,79 @@ private slots:
             return texts.join(u'|');
         };
         QTEST(written(contextMenuEntries(facts)), "menu");
+    }
+
+    void permissions_data()
+    {
+        QTest::addColumn<int>("feature");
+        QTest::addColumn<bool>("badge");
+        QTest::addColumn<QUrl>("origin");
+        QTest::addColumn<int>("answer");
+        using P = QWebEnginePage;
+        const auto row = [](const char *name, P::Feature feature, bool badge, const char *origin,
+                            PermissionAnswer answer) {
+            QTest::newRow(name) << int(feature) << badge << QUrl(origin) << int(answer);
+        };
+        const auto grant = PermissionAnswer::Grant, refuse = PermissionAnswer::Refuse;
+        row("notes, chat's site", P::Notifications, false, "https://chat.example.com/", grant);
+        row("notes, badge's site", P::Notifications, true, "https://badge.example.com:443", grant);
+        row("notes, other port", P::Notifications, false, "https://chat.example.com:8443/", refuse);
+        row("notes, elsewhere", P::Notifications, false, "https://elsewhere.example.com/", refuse);
+        row("microphone", P::MediaAudioCapture, false, "https://elsewhere.example.com/",
+            PermissionAnswer::AskOwner);
+        row("screen and sound", P::DesktopAudioVideoCapture, false, "https://chat.example.com/",
+            PermissionAnswer::AskOwner);
+        row("camera, badge", P::MediaVideoCapture, true, "https://chat.example.com/", refuse);
+        row("location", P::Geolocation, false, "https://chat.example.com/", refuse);
+        row("mouse lock", P::MouseLock, false, "https://chat.example.com/", refuse);
+    }
+    // Notifications only for the program's own sites (the badge link's and
+    // the chat's first address), calls only as the owner answers and never
+    // on the hidden badge page, the rest never.
+    void permissions()
+    {
+        QFETCH(int, feature);
+        QFETCH(bool, badge);
+        QFETCH(QUrl, origin);
+        const QList<QUrl> own { QUrl("https://badge.example.com/b"),
+                                QUrl("https://chat.example.com/c?v=1") };
+        QTEST(int(permissionAnswer(QWebEnginePage::Feature(feature),
+                                   badge ? PageRole::Badge : PageRole::Shown, origin, own)),
+              "answer");
+    }
+
+    // One question per site and kind however often its pages ask; its answer
+    // goes to every page that waits; a remembered one answers at once, until
+    // the site's answers are forgotten. A page that goes takes its requests
+    // along.
+    void callQuestions()
+    {
+        using P = QWebEnginePage;
+        using R = CallPermissions::Reply;
+        QObject chat, login;
+        const QUrl site("https://chat.example.com/"), other("http://other.example.com:8080/");
+        CallPermissions calls({ "camera https://chat.example.com" },
+                              { "screen http://other.example.com:8080" });
+        QCOMPARE(calls.request({ &chat, site, P::MediaVideoCapture }), R::Allow);
+        QCOMPARE(calls.request({ &chat, other, P::DesktopVideoCapture }), R::Block);
+        QCOMPARE(calls.request({ &chat, site, P::MediaAudioCapture }), R::Ask);
+        QCOMPARE(calls.request({ &login, site, P::MediaAudioCapture }), R::Waits);
+        QCOMPARE(calls.request({ &login, other, P::MediaAudioVideoCapture }), R::Ask);
+        QCOMPARE(calls.question()->text(), "chat.example.com wants to use your microphone");
+        QCOMPARE(calls.answer(true, true).size(), 2);
+        QCOMPARE(calls.question()->text(),
+                 "other.example.com wants to use your microphone and camera");
+        QCOMPARE(calls.drop(&login).size(), 1);
+        QVERIFY(!calls.question());
+        QCOMPARE(calls.request({ &login, site, P::MediaAudioCapture }), R::Allow);
+        QCOMPARE(calls.remembered(true).join(u'|'),
+                 "camera https://chat.example.com|microphone https://chat.example.com");
+
+        calls.forget(QUrl("https://chat.example.com/later"));
+        QVERIFY(!calls.remembers(site) && calls.remembers(other));
+        QCOMPARE(calls.request({ &chat, site, P::MediaAudioCapture }), R::Ask);
+        calls.answer(false, false);
+        QCOMPARE(calls.request({ &chat, site, P::MediaAudioCapture }), R::Ask);
     }
 };
 
