@@ -12,7 +12,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 metainfo=$(cd "$SRC/resources" && ls -- *.metainfo.xml)
-expected=(bin/TalvorinTool share/applications/TalvorinTool.desktop "share/metainfo/$metainfo"
+expected=(bin/TalvorinTool libexec/TalvorinTool/talvorin-guardian share/applications/TalvorinTool.desktop "share/metainfo/$metainfo"
     share/man/man1/TalvorinTool.1)
 for icon in "$SRC"/resources/icons/talvorin-*.png; do
     n=${icon##*-}; n=${n%.png}
