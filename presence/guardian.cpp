@@ -5,6 +5,7 @@
 #include "presence/statusrequester.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QSocketNotifier>
@@ -26,7 +27,7 @@ QString Guardian::executable()
 {
     const QString dir = QCoreApplication::applicationDirPath();
     for (const QString &path : { dir + QStringLiteral("/" TALVORIN_GUARDIAN_NAME),
-                                 dir + QStringLiteral("/" TALVORIN_GUARDIAN_FROM_BINDIR) })
+                                 QDir::cleanPath(dir + QStringLiteral("/" TALVORIN_GUARDIAN_FROM_BINDIR)) })
         if (QFileInfo(path).isExecutable())
             return path;
     return QString();
