@@ -10,6 +10,8 @@
 namespace {
 
 GuardianProtocol said; // 32 KiB of fixed buffers, none on the waiting path's stack
+// One word of the program's whole: a packet longer than what receives it would be cut.
+char bytes[GuardianProtocol::kLongestLine + 64];
 
 } // namespace
 
@@ -17,7 +19,6 @@ int main(int argc, char **argv)
 {
     if (!GuardianHost::setUp(argc, argv))
         return 2;
-    char bytes[4096];
     // Once a logout's signal came, the program has this long to say that its
     // Exit runs; one that still only owes the link is taken to be hung.
     std::int64_t wordDue = -1;

@@ -22,11 +22,13 @@ WORD_WAIT = 2  # seconds a signalled program has to speak before its guardian ta
 class Copy:
     """A copy of the program whose status links are /NAME/on and /NAME/off."""
 
-    def __init__(self, name, on_screen=False, **popen):
+    def __init__(self, name, on_screen=False, long=False, **popen):
         self.name, self.guardian = name, None
-        # The Settings dialog takes no links without a badge; the others need none.
+        # The Settings dialog takes no links without a badge; the others need none. A long
+        # exit link is longer than any piece the guardian reads at once but one word.
         self.exe = copied(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") +
-                          "[linkstart]=%s\r\n[linkclose]=%s\r\n" % (self.link("on"), self.link("off")))
+                          "[linkstart]=%s\r\n[linkclose]=%s%s\r\n" % (self.link("on"), self.link("off"),
+                                                                      "?" + "x" * 8000 if long else ""))
         self.ini = os.path.join(os.path.dirname(self.exe), "talvorin.ini")
         # A group of its own, as a session or a terminal gives it; output to a
         # pipe, as a caller reading it would.
@@ -41,7 +43,7 @@ class Copy:
         return "http://127.0.0.1:%d/%s/%s" % (site.server_port, self.name, what)
 
     def asked(self, what):
-        return [when for path, when in heard if path == "/%s/%s" % (self.name, what)]
+        return [when for path, when in heard if path.split("?")[0] == "/%s/%s" % (self.name, what)]
 
     def started(self):
         wait_until(lambda: self.asked("on"), self.name + ": the start-up link", 60)
@@ -83,7 +85,7 @@ shown = []
 
 
 def scan(path):
-    if path.endswith("/off") or path.endswith("/bye"):
+    if path.split("?")[0].endswith(("/off", "/bye")):
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 line = open("/proc/%s/cmdline" % pid, "rb").read()
@@ -153,7 +155,7 @@ try:
     endings = {"kill9": killed(signal.SIGKILL), "segv": killed(signal.SIGSEGV), "abrt": killed(signal.SIGABRT),
                "killall": killed_by_name, "stopped": logout_while_stopped, "reaped": guardian_ended,
                "closed": killed(signal.SIGKILL), "hang": killed_while_exiting}
-    quiet = [Copy(name) for name in endings if name != "closed"] + [closed]
+    quiet = [Copy(name, long=name == "abrt") for name in endings if name != "closed"] + [closed]
     living.started()
     hung_up = time.monotonic()
     os.killpg(living.program.pid, signal.SIGHUP)
