@@ -28,7 +28,8 @@ std::unique_ptr<QApplication> createApplication(ApplicationArguments &arguments)
 
 int main(int argc, char *argv[])
 {
-    // The guardian's own work, when this process is the guardian's.
+    ShutdownSignals::keepStandardDescriptors();
+    // Sending the exit link for a guardian, when that is what was asked.
     if (const std::optional<int> status = Guardian::runIfAsked(argc, argv))
         return *status;
     // A logout may come while the program is still starting: from here on it
@@ -38,12 +39,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVORIN_VERSION));
     if (const std::optional<int> status = answerCommandLine(argc, argv))
         return *status;
-    // Before any thread exists and before the application object: the
-    // guardian shares next to nothing with the program. A later copy that
-    // only brings the first one's window back never arms it, and it ends
-    // with that copy.
-    const std::unique_ptr<Guardian> guardian = Guardian::start(argv[0]);
-
     useSoftwareCompositing();
     ApplicationArguments arguments(argc, argv);
     const std::unique_ptr<QApplication> app = createApplication(arguments);
@@ -57,6 +52,8 @@ int main(int argc, char *argv[])
     const std::unique_ptr<SingleInstance> onlyCopy = SingleInstance::claim(settings.path());
     if (!onlyCopy)
         return 0; // the running copy shows its window instead
+    // This copy runs: it has a guardian, told of the start-up link as it goes out.
+    const std::unique_ptr<Guardian> guardian = Guardian::start();
 
     // The owner's site hears of the start first: building the window takes
     // longer than the request needs to go out.

@@ -13,11 +13,10 @@ SECTION_TITLE = '## The guardian'
 
 
 def guardian_of(pid):
-    """The program's child running the program's own executable, or None."""
-    exe = os.readlink('/proc/%d/exe' % pid)
+    """The program's child running talvorin-guardian, or None."""
     for child, (ppid, _) in procs.process_table().items():
         try:
-            if ppid == pid and os.readlink('/proc/%d/exe' % child) == exe:
+            if ppid == pid and os.path.basename(os.readlink('/proc/%d/exe' % child)) == 'talvorin-guardian':
                 return child
         except OSError:
             continue  # ended meanwhile
@@ -58,10 +57,10 @@ def section(exe, runs, results):
             % (spread(pss, lambda kb: '%.2f MiB' % (kb / 1024)), len(pss), runs),
             '| `kill -9` of the program -> exit link at the site | %s | %d/%d |'
             % (spread(delays, report.seconds), len(delays), runs), '',
-            'The guardian is a copy of the program forked before it has threads; it lets go of every library'
-            ' but the C library and waits on a pipe. To send, it starts the program\'s executable again'
-            ' (a cold start of its libraries and an application object without a window), so the second'
-            ' figure is mostly that start.', '']
+            'The guardian is talvorin-guardian, a program of its own in plain C++ and the C library, started'
+            ' with posix_spawn; it waits on a socket. To send, it starts the program\'s executable in its'
+            ' sending mode with the link on its standard input (a cold start of its libraries and an'
+            ' application object without a window), so the second figure is mostly that start.', '']
 
 
 def split_off(text):

@@ -67,6 +67,9 @@ def prepare_program(tmp, exe, url, config, badge='/badge'):
     os.makedirs(app)
     copy = os.path.join(app, 'TalvorinTool')
     shutil.copy2(exe, copy)
+    guardian = os.path.join(os.path.dirname(exe), 'talvorin-guardian')
+    if os.path.exists(guardian):  # a build of the program that has one: it goes beside it
+        shutil.copy2(guardian, app)
     with open(os.path.join(app, 'talvorin.ini'), 'w', newline='') as f:
         f.write('[badgelink]=%s%s\r\n[linkstart]=%s/start\r\n[linkclose]=%s/exit\r\n' % (url, badge, url, url))
     env = fresh_home(tmp)

@@ -4,6 +4,8 @@
 include(GNUInstallDirs)
 
 install(TARGETS TalvorinTool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Where the program looks for it, from its own folder (TALVORIN_GUARDIAN_DIR).
+install(TARGETS talvorin-guardian RUNTIME DESTINATION ${TALVORIN_GUARDIAN_DIR})
 # Where main() points the engine at them (web/dictionaries.cpp).
 install(FILES ${TALVORIN_DICTIONARIES}
     DESTINATION ${CMAKE_INSTALL_DATADIR}/TalvorinTool/qtwebengine_dictionaries)

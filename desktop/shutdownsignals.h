@@ -16,6 +16,9 @@ public:
     // Catches the signals from now on; before the application object is made,
     // so that no moment of the start is left to the signals' default (death).
     static void catchEarly();
+    // Descriptors 0 to 2 closed at start are opened on /dev/null, before
+    // anything else is opened. First thing in main().
+    static void keepStandardDescriptors();
 
     // Needs the application object; catchEarly() is run here if it was not.
     explicit ShutdownSignals(QObject *parent = nullptr);

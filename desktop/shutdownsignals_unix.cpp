@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -26,7 +27,22 @@ extern "C" void onSignal(int number)
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[0], &byte, 1);
 }
 
+bool isIgnored(int number)
+{
+    struct sigaction now = {};
+    return ::sigaction(number, nullptr, &now) == 0 && now.sa_handler == SIG_IGN;
+}
+
 } // namespace
+
+void ShutdownSignals::keepStandardDescriptors()
+{
+    // A descriptor closed at start would be the next file or socket opened,
+    // and the program's own output would go into it.
+    for (int standard = 0; standard < 3; ++standard)
+        if (::fcntl(standard, F_GETFD) == -1 && errno == EBADF)
+            ::open("/dev/null", O_RDWR); // the lowest free descriptor: this one
+}
 
 void ShutdownSignals::catchEarly()
 {
@@ -43,8 +59,11 @@ void ShutdownSignals::catchEarly()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    // A signal ignored when the program started stays ignored: `nohup`, or a
+    // service manager's setting, is the user's choice.
     for (int number : kSignals)
-        ::sigaction(number, &action, nullptr);
+        if (!isIgnored(number))
+            ::sigaction(number, &action, nullptr);
 }
 
 void ShutdownSignals::watchPlatform()
@@ -65,7 +84,8 @@ ShutdownSignals::~ShutdownSignals()
     if (g_pipe[0] == -1)
         return;
     for (int number : kSignals)
-        ::signal(number, SIG_DFL);
+        if (!isIgnored(number))
+            ::signal(number, SIG_DFL);
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;

@@ -7,6 +7,11 @@ void ShutdownSignals::catchEarly()
 {
 }
 
+// A Windows GUI program has no standard descriptors to keep.
+void ShutdownSignals::keepStandardDescriptors()
+{
+}
+
 void ShutdownSignals::watchPlatform()
 {
 }

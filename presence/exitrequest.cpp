@@ -1,5 +1,6 @@
 #include "presence/exitrequest.h"
 
+#include "presence/guardian.h"
 #include "presence/presencetimings.h"
 #include "presence/statusrequester.h"
 
@@ -25,10 +26,17 @@ ExitRequest::ExitRequest(QNetworkAccessManager *network, QObject *parent)
 
 void ExitRequest::send(const QString &link)
 {
-    if (link.isEmpty()) {
+    Guardian *guardian = Guardian::ofThisProgram();
+    // A guardian that took the program for hung (a logout during a slow
+    // start) has sent it already: the site hears it once.
+    if (link.isEmpty() || (guardian && guardian->hasSentExitLink())) {
         finish();
         return;
     }
+    // Should the program be killed while the request is on its way, the
+    // guardian sends it again: a second "offline" beats none.
+    if (guardian)
+        guardian->exitSending(link);
     webClose->open(link);
     if (!m_deadline.isActive())
         m_deadline.start();
@@ -40,5 +48,7 @@ void ExitRequest::finish()
         return;
     m_finished = true;
     m_deadline.stop();
+    if (Guardian *guardian = Guardian::ofThisProgram())
+        guardian->exitDone();
     emit finished();
 }

@@ -7,47 +7,64 @@
 #include <optional>
 #include <string>
 
-// A very small second process that tells the owner's site the owner has gone
-// when the program cannot: killed, crashed, aborted. The program keeps it
-// told of the exit link owed should it end now (see
-// PresenceRules::owesExitLink); when the program ends without having sent it,
-// the guardian requests it once, as Exit does (webClose, at most 10 seconds),
-// and ends. A program that ends owing nothing leaves it to end in silence.
+class QSocketNotifier;
+
+// The program's side of its guardian, talvorin-guardian: a very small program
+// of its own that tells the owner's site the owner has gone when the program
+// cannot (killed, also by name, crashed, aborted, hung at a logout). The
+// program keeps it told of the exit link owed should it end now (see
+// PresenceRules::owesExitLink) and of Exit's own request (sending, then
+// done); when the program ends owing the link, the guardian starts the
+// program's executable in its sending mode, which requests the link as Exit
+// does (the same request, the environment's proxy, at most 10 seconds).
 //
-// On Linux it is a copy of the program forked before any thread exists,
-// which lets go of every library it does not need and only reads a pipe; to
-// send the link it starts the program's own executable again with a switch
-// of its own. On Windows it is the program's own executable from the start.
-// Either way it holds no window, no settings file and no single-copy lock,
-// and leaves the caller's terminal and output pipes alone.
-//
-// A logout, or a terminal's Ctrl+C or hang-up, signals the whole process
-// group, so the guardian hears it beside the program: it then waits up to 10
-// seconds for the program's word. The program's own Exit disarms it at once
-// and it ends in silence; a program still owing the exit link when those 10
-// seconds are over is taken to be hung, and the guardian sends the link itself.
+// The line to it never holds the program up: only the latest state matters,
+// so a word that would wait is kept until the line takes it, replaced by any
+// later one. A guardian that is gone or stopped costs the program nothing.
 class Guardian {
 public:
-    // The guardian's own parts of the program, asked for by a switch that
-    // --help does not list: the status to end with, or none for the program.
+    // The sending mode, asked for by a switch that --help does not list, with
+    // the link on standard input: the status to end with, or none for the program.
     static std::optional<int> runIfAsked(int argc, char **argv);
 
-    // Starts the guardian, owed nothing yet. Early in main(), before any
-    // thread exists; null when it could not be started (the program runs on
-    // unguarded). argv0 names the process that sends the link.
-    static std::unique_ptr<Guardian> start(char *argv0);
-    // The pipe closes: a guardian owed nothing ends at once.
+    // Starts the guardian, owed nothing yet; null when it could not be
+    // started (the program runs on unguarded). Needs the application object.
+    static std::unique_ptr<Guardian> start();
+    // The guardian of this program, while there is one.
+    static Guardian *ofThisProgram() { return s_running; }
+    // The line closes: a guardian owed nothing ends at once.
     ~Guardian();
 
     // The exit link owed should the program end now; empty when none is.
+    // Once Exit has begun, its own words rule.
     void setOwedExitLink(const QString &link);
+    void exitBegins() { m_exiting = true; }
+    // Exit's request for `link` is on its way, then has ended.
+    void exitSending(const QString &link);
+    void exitDone();
+    // The guardian took the program for hung and sent the exit link itself.
+    bool hasSentExitLink();
 
 private:
-    explicit Guardian(qintptr pipe) : m_pipe(pipe) { }
-    // Requests the exit link once, as Exit does, and returns the status to end with.
-    static int sendExitLink(int argc, char **argv, const QString &link);
-    bool tell(const std::string &message);
+    explicit Guardian(qintptr line, qint64 process);
+    void tell(std::string word);
+    // The latest word, as soon as the line takes it.
+    void flush();
+    // What the guardian said, and whether it is still there.
+    void listen();
+    void lost();
+    void reap();
 
-    qintptr m_pipe;
+    static QString executable();
+    static Guardian *s_running;
+
+    qintptr m_line;
+    qint64 m_process;
+    std::string m_unsent;
     QString m_owed;
+    bool m_exiting = false;
+    bool m_sent = false;
+    bool m_gone = false;
+    bool m_midWord = false; // part of the last word is on the line already
+    std::unique_ptr<QSocketNotifier> m_readable, m_writable;
 };

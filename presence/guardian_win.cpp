@@ -3,55 +3,34 @@
 #include "presence/guardianprotocol.h"
 #include "presence/statusrequester.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <iterator>
+#include <QSocketNotifier>
+
 #include <string>
 
 #include <windows.h>
 
-// The guardian is the program's own executable, started with a switch and
-// the read end of an inherited pipe; it loads no more than the executable
-// needs to start and makes no application object until it must send.
+// The line is an anonymous pipe in no-wait mode: a word the pipe cannot take
+// whole now is kept and tried again with the next one. Windows has no logout
+// signals for the guardian to hear, so it never answers.
 
-namespace {
-
-const char kGuardSwitch[] = "--talvorin-guardian";
-
-} // namespace
-
-std::optional<int> Guardian::runIfAsked(int argc, char **argv)
+std::unique_ptr<Guardian> Guardian::start()
 {
-    if (argc != 3 || std::strcmp(argv[1], kGuardSwitch) != 0)
-        return std::nullopt;
-    const HANDLE pipe = reinterpret_cast<HANDLE>(std::strtoull(argv[2], nullptr, 10));
-    static GuardianProtocol said;
-    char bytes[4096];
-    DWORD count = 0;
-    // ReadFile fails with a broken pipe once the program has ended, whatever ended it.
-    while (ReadFile(pipe, bytes, sizeof bytes, &count, nullptr) && count > 0)
-        said.take(bytes, count);
-    CloseHandle(pipe);
-    if (!said.isArmed())
-        return 0;
-    return sendExitLink(argc, argv, QString::fromUtf8(said.exitLink()));
-}
-
-std::unique_ptr<Guardian> Guardian::start(char *)
-{
+    const QString helper = executable();
+    if (helper.isEmpty()) {
+        qCDebug(lcStatus) << "no guardian: " TALVORIN_GUARDIAN_NAME " not found";
+        return nullptr;
+    }
     SECURITY_ATTRIBUTES inheritable = { sizeof inheritable, nullptr, TRUE };
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
         qCDebug(lcStatus) << "no guardian: no pipe" << GetLastError();
         return nullptr;
     }
-    // Only the guardian gets the read end; the browser's processes and any
-    // other child get neither.
     SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
-    wchar_t executable[MAX_PATH * 4];
-    GetModuleFileNameW(nullptr, executable, DWORD(std::size(executable)));
-    std::wstring commandLine = L"\"" + std::wstring(executable) + L"\" "
-            + QString::fromLatin1(kGuardSwitch).toStdWString() + L" "
+    DWORD noWait = PIPE_NOWAIT;
+    SetNamedPipeHandleState(writeEnd, &noWait, nullptr, nullptr);
+    const std::wstring executable = helper.toStdWString();
+    std::wstring commandLine = L"\"" + executable + L"\" "
             + std::to_wstring(reinterpret_cast<quintptr>(readEnd));
 
     SIZE_T listSize = 0;
@@ -61,15 +40,16 @@ std::unique_ptr<Guardian> Guardian::start(char *)
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
+    // Only the guardian gets the read end; the browser's processes and any
+    // other child get neither.
     const bool started = InitializeProcThreadAttributeList(list, 1, 0, &listSize)
             && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &readEnd,
                                          sizeof readEnd, nullptr, nullptr)
             && (startup.lpAttributeList = list,
-                CreateProcessW(executable, commandLine.data(), nullptr, nullptr, TRUE,
-                               EXTENDED_STARTUPINFO_PRESENT,
-                               nullptr, nullptr, &startup.StartupInfo, &process));
-    if (list)
-        DeleteProcThreadAttributeList(list);
+                CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                               EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup.StartupInfo, &process));
+    DeleteProcThreadAttributeList(list);
     CloseHandle(readEnd);
     if (!started) {
         qCDebug(lcStatus) << "no guardian: not started" << GetLastError();
@@ -77,19 +57,47 @@ std::unique_ptr<Guardian> Guardian::start(char *)
         return nullptr;
     }
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return std::unique_ptr<Guardian>(new Guardian(reinterpret_cast<qintptr>(writeEnd)));
+    return std::unique_ptr<Guardian>(new Guardian(reinterpret_cast<qintptr>(writeEnd),
+                                                  reinterpret_cast<qint64>(process.hProcess)));
+}
+
+Guardian::Guardian(qintptr line, qint64 process) : m_line(line), m_process(process)
+{
+    s_running = this;
 }
 
 Guardian::~Guardian()
 {
-    CloseHandle(reinterpret_cast<HANDLE>(m_pipe));
+    s_running = nullptr;
+    CloseHandle(reinterpret_cast<HANDLE>(m_line));
+    CloseHandle(reinterpret_cast<HANDLE>(m_process));
 }
 
-bool Guardian::tell(const std::string &message)
+void Guardian::flush()
 {
+    if (m_gone || m_unsent.empty())
+        return;
     DWORD written = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(m_pipe), message.data(), DWORD(message.size()),
-                     &written, nullptr)
-            && written == message.size();
+    if (WriteFile(reinterpret_cast<HANDLE>(m_line), m_unsent.data(), DWORD(m_unsent.size()),
+                  &written, nullptr)) {
+        m_midWord = written < m_unsent.size();
+        m_unsent.erase(0, written); // the rest goes first next time
+        return;
+    }
+    if (GetLastError() != ERROR_NO_DATA)
+        lost();
+}
+
+void Guardian::listen()
+{
+}
+
+void Guardian::lost()
+{
+    m_gone = true;
+    qCDebug(lcStatus) << "the guardian is gone: an end without Exit goes unreported";
+}
+
+void Guardian::reap()
+{
 }

@@ -4,25 +4,40 @@
 
 namespace {
 
-const char kArmed[] = "armed ";
-const char kDisarmed[] = "disarmed";
+struct Word {
+    const char *text;
+    GuardianProtocol::State state;
+    bool hasLink;
+};
+const Word kWords[] = {
+    { "armed", GuardianProtocol::State::Armed, true },
+    { "sending", GuardianProtocol::State::Sending, true },
+    { "done", GuardianProtocol::State::Done, false },
+    { "disarmed", GuardianProtocol::State::Disarmed, false },
+};
 
 } // namespace
 
-std::string GuardianProtocol::message(const std::string &owedExitLink)
+std::string GuardianProtocol::message(State state, const std::string &exitLink)
 {
-    if (owedExitLink.empty())
-        return std::string(kDisarmed) + '\n';
-    std::string line = kArmed;
-    for (const char c : owedExitLink) {
-        if (c == '\\')
-            line += "\\\\";
-        else if (c == '\n')
-            line += "\\n";
-        else
-            line += c;
+    for (const Word &word : kWords) {
+        if (word.state != state)
+            continue;
+        std::string line = word.text;
+        if (!word.hasLink)
+            return line + '\n';
+        line += ' ';
+        for (const char c : exitLink) {
+            if (c == '\\')
+                line += "\\\\";
+            else if (c == '\n')
+                line += "\\n";
+            else
+                line += c;
+        }
+        return line + '\n';
     }
-    return line + '\n';
+    return std::string();
 }
 
 void GuardianProtocol::take(const char *bytes, std::size_t count)
@@ -44,27 +59,33 @@ void GuardianProtocol::take(const char *bytes, std::size_t count)
 // better none than part of one. A line it does not know leaves it as it was.
 void GuardianProtocol::lineRead()
 {
-    const std::size_t armedLength = sizeof kArmed - 1;
     if (m_tooLong) {
-        m_armed = false;
+        m_state = State::Disarmed;
         return;
     }
-    if (m_length == sizeof kDisarmed - 1 && std::memcmp(m_line, kDisarmed, m_length) == 0) {
-        m_armed = false;
-        return;
-    }
-    if (m_length <= armedLength || std::memcmp(m_line, kArmed, armedLength) != 0)
-        return;
-    std::size_t out = 0;
-    for (std::size_t i = armedLength; i < m_length; ++i) {
-        char c = m_line[i];
-        if (c == '\\' && i + 1 < m_length) {
-            const char escaped = m_line[++i];
-            c = escaped == 'n' ? '\n' : escaped;
+    for (const Word &word : kWords) {
+        const std::size_t length = std::strlen(word.text);
+        if (m_length < length || std::memcmp(m_line, word.text, length) != 0)
+            continue;
+        if (!word.hasLink) {
+            if (m_length != length)
+                continue;
+            m_state = word.state;
+            return;
         }
-        m_link[out++] = c;
+        if (m_length <= length + 1 || m_line[length] != ' ')
+            continue;
+        std::size_t out = 0;
+        for (std::size_t i = length + 1; i < m_length; ++i) {
+            char c = m_line[i];
+            if (c == '\\' && i + 1 < m_length) {
+                const char escaped = m_line[++i];
+                c = escaped == 'n' ? '\n' : escaped;
+            }
+            m_link[out++] = c;
+        }
+        m_link[out] = '\0'; // the link is shorter than its line
+        m_state = word.state;
+        return;
     }
-    m_link[out] = '\0'; // the link is shorter than its line
-
-    m_armed = true;
 }

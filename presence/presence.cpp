@@ -70,6 +70,9 @@ void Presence::offlineClicked(bool onlineChecked)
 
 void Presence::exiting()
 {
+    // Exit's own request tells the guardian from here on (ExitRequest).
+    if (m_guardian)
+        m_guardian->exitBegins();
     handle(PresenceEvent::Exit);
 }
 

@@ -1,12 +1,13 @@
 # What the suites that drive the built program from outside share: a local
 # site that records every path it is asked for, copies of the program in
 # folders of their own started with a throw-away home, and the main window
-# and its menus through xdotool. The program is the first argument.
+# and its menus through xdotool and xprop. The program is the first argument.
 import os, shutil, subprocess, sys, tempfile, threading, time
 from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
 EXE = sys.argv[1]
+GUARDIAN = os.path.join(os.path.dirname(EXE), "talvorin-guardian")
 folder = tempfile.mkdtemp(prefix="talvorin-e2e-")  # the site's files, and the copies' folders
 home = os.path.join(folder, "home")
 asked, heard, programs = [], [], []  # paths asked for in order, the same with when, programs started
@@ -56,30 +57,58 @@ def start(exe, args=(), log=None, popen={}, **env):
     return programs[-1]
 
 
-# A copy of the built program in a folder of its own beside its talvorin.ini: its path.
+# A copy of the built program and its guardian in a folder of their own beside
+# its talvorin.ini: the program's path.
 def copied(ini):
     where = tempfile.mkdtemp(dir=folder)
     shutil.copy2(EXE, where)
+    shutil.copy2(GUARDIAN, where)
     Path(where, "talvorin.ini").write_text(ini, newline="")
     return os.path.join(where, "TalvorinTool")
 
 
+# xdotool's output; it failing is the test's failure, but for a search that
+# finds nothing (its status 1, and no output), which is an empty answer.
+def xdotool(*command, display=None):
+    done = subprocess.run(["xdotool", *command], stdout=subprocess.PIPE, text=True,
+                          env=dict(os.environ, DISPLAY=display or os.environ["DISPLAY"]))
+    assert done.returncode == 0 or (command[0] == "search" and not done.stdout), ("xdotool", command, done)
+    return done.stdout
+
+
+# A window's property as xprop prints it.
+def xprop(window, name):
+    return run("xprop", "-id", window, name)
+
+
 # The main window's id while it is on screen, else an empty string.
 def window(*search, display=None):
-    return (run("xdotool", "search", *search, "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$",
-                display=display).split() or [""])[0]
+    return (xdotool("search", *search, "--onlyvisible", "--name", "^Talvorin Tool GoogleTalk$",
+                    display=display).split() or [""])[0]
 
 
 # Opens the menu bar's File menu with a click, then, once it is up (one more
 # window of the program's on screen), keys.
 def menu(window, *keys):
-    shown = lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
-                        run("xdotool", "getwindowpid", window).strip(), "--name", "").split()
+    pid = xdotool("getwindowpid", window).strip()
+    shown = lambda: xdotool("search", "--all", "--onlyvisible", "--pid", pid, "--name", "").split()
     before = len(shown())
-    run("xdotool", "windowactivate", "--sync", window)
-    run("xdotool", "mousemove", "--window", window, "15", "10", "click", "1")
+    xdotool("windowactivate", "--sync", window)
+    xdotool("mousemove", "--window", window, "15", "10", "click", "1")
     wait_until(lambda: len(shown()) > before, "the File menu")
-    run("xdotool", "key", "--delay", "100", *keys)
+    xdotool("key", "--delay", "100", *keys)
+
+
+# The process id of the guardian the program `pid` started, or None.
+def guardian_of(pid):
+    for child in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            stat, exe = Path("/proc/%s/stat" % child).read_text(), os.readlink("/proc/%s/exe" % child)
+        except OSError:
+            continue  # ended meanwhile, or a zombie
+        if os.path.basename(exe) == "talvorin-guardian" and int(stat.rsplit(")", 1)[1].split()[1]) == pid:
+            return int(child)
+    return None
 
 
 # At the end, whatever happened: the programs, then the other processes given, and the files.

@@ -1,44 +1,54 @@
 # The guardian seen from outside: copies of the built program, each in a
-# folder of its own with its talvorin.ini, against a local site that records
-# every status link it is asked for. However a copy ends (killed, crashed,
-# aborted, Exit, a logout's or a terminal's signal to its process group), the
-# site hears the exit link exactly once, after the start-up link, and nothing
-# of the copy is left running; Offline then a kill sends nothing more; a link
-# changed in Settings is the one sent; a copy that lives on sends nothing.
+# folder of its own with its talvorin.ini and talvorin-guardian, against a
+# local site that records every status link it is asked for. However a copy
+# ends (killed, also by name, crashed, aborted, a logout's or a terminal's
+# signal to its process group early in its start, a logout while it is
+# stopped, killed while Exit's request hangs at the site), the site hears the
+# exit link, exactly once but where Exit's own request never came back, and
+# nothing of the copy is left running. No process ever shows the link on its
+# command line. A copy started with its standard descriptors closed runs; one
+# started under nohup outlives a hang-up, and stays silent. Offline then a
+# kill sends nothing more; a link changed in Settings is the one sent.
 # The copies that need no screen run side by side on Qt's offscreen platform,
 # those driven through their menus one after the other on the X display.
 # Usage: test_guardian.py PATH-TO-TalvorinTool (on an X display with openbox, as scripts/test gives it).
 import ctypes, os, resource, signal, subprocess, threading, time
-from outside import copied, finish, heard, menu, run, site, start, wait_until, window
+from outside import Site, copied, finish, guardian_of, heard, menu, programs, site, start, wait_until, window, \
+    xdotool
+
+WORD_WAIT = 2  # seconds a signalled program has to speak before its guardian takes it for hung
 
 
 class Copy:
     """A copy of the program whose status links are /NAME/on and /NAME/off."""
 
-    def __init__(self, name, on_screen=False):
+    def __init__(self, name, on_screen=False, long=False, **popen):
         self.name, self.guardian = name, None
-        # The Settings dialog takes no links without a badge; the others need none.
+        # The Settings dialog takes no links without a badge; the others need none. A long
+        # exit link is longer than any piece the guardian reads at once but one word.
         self.exe = copied(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") +
-                          "[linkstart]=%s\r\n[linkclose]=%s\r\n" % (self.link("on"), self.link("off")))
+                          "[linkstart]=%s\r\n[linkclose]=%s%s\r\n" % (self.link("on"), self.link("off"),
+                                                                      "?" + "x" * 8000 if long else ""))
         self.ini = os.path.join(os.path.dirname(self.exe), "talvorin.ini")
         # A group of its own, as a session or a terminal gives it; output to a
         # pipe, as a caller reading it would.
-        self.program = start(self.exe, QT_QPA_PLATFORM="xcb" if on_screen else "offscreen", popen=dict(
-            start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT))
-        threading.Thread(target=self.program.stdout.read, daemon=True).start()
+        self.program = start(self.exe, QT_QPA_PLATFORM="xcb" if on_screen else "offscreen",
+                             TALVORIN_GUARDIAN_WAIT_MS=str(WORD_WAIT * 1000), popen=dict(
+                                 dict(start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT),
+                                 **popen))
+        if self.program.stdout:
+            threading.Thread(target=self.program.stdout.read, daemon=True).start()
 
     def link(self, what):
         return "http://127.0.0.1:%d/%s/%s" % (site.server_port, self.name, what)
 
     def asked(self, what):
-        return [when for path, when in heard if path == "/%s/%s" % (self.name, what)]
+        return [when for path, when in heard if path.split("?")[0] == "/%s/%s" % (self.name, what)]
 
     def started(self):
         wait_until(lambda: self.asked("on"), self.name + ": the start-up link", 60)
-        # The guardian; the engine's processes are the program's for a moment, between fork and exec.
-        children = lambda: [pid for pid in running(self.exe) if parent(pid) == self.program.pid]
-        wait_until(lambda: len(children()) == 1, self.name + ": one guardian")
-        self.guardian = children()[0]
+        wait_until(lambda: guardian_of(self.program.pid), self.name + ": its guardian")
+        self.guardian = guardian_of(self.program.pid)
         # No terminal, no output pipe of the caller held open.
         assert [os.readlink("/proc/%d/fd/%d" % (self.guardian, fd)) for fd in range(3)] == ["/dev/null"] * 3
 
@@ -48,8 +58,9 @@ class Copy:
         wait_until(lambda: self.program.poll() is not None and not running(self.exe) and self.reaped(),
                    self.name + ": everything ended")
 
-    def reaped(self):  # by the time the program is gone, the guardian is this test's
-        return os.waitpid(self.guardian, os.WNOHANG)[0] == self.guardian
+    def reaped(self):
+        return not os.path.exists("/proc/%d" % self.guardian) or \
+            os.waitpid(self.guardian, os.WNOHANG)[0] == self.guardian
 
     def menu(self, *keys):
         found = lambda: window("--all", "--pid", str(self.program.pid))
@@ -68,20 +79,31 @@ def executable(pid):
         return None  # gone meanwhile, or a zombie
 
 
-def parent(pid):
-    with open("/proc/%d/stat" % pid) as stat:
-        return int(stat.read().rsplit(")", 1)[1].split()[1])
+# Every process's command line as the site is asked for an exit link: the
+# link's sender is running then. Any that holds a status link is kept here.
+shown = []
 
 
-# Ends the copy as `how` does, then: one exit link, after the start-up link,
-# in 3 seconds, and nothing left running.
-def end(copy, how, link="off"):
-    started = time.monotonic()
+def scan(path):
+    if path.split("?")[0].endswith(("/off", "/bye")):
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                line = open("/proc/%s/cmdline" % pid, "rb").read()
+            except OSError:
+                continue
+            if b"127.0.0.1:%d/" % site.server_port in line:
+                shown.append(line)
+    if path == "/hang/off" and len([p for p, _ in heard if p == path]) == 1:
+        time.sleep(20)  # Exit's own request hangs at the site
+
+
+# Ends the copy as `how` does, then: `links` exit links, after the start-up
+# link, and nothing left running.
+def end(copy, how, link="off", links=1):
     how(copy)
-    wait_until(lambda: copy.asked(link), copy.name + ": the exit link", 30)
+    wait_until(lambda: len(copy.asked(link)) >= links, copy.name + ": the exit link", 30)
     copy.gone()
-    assert len(copy.asked("on")) == 1 and len(copy.asked(link)) == 1, (copy.name, heard)
-    assert copy.asked(link)[0] - started < 3, (copy.name, copy.asked(link)[0] - started)
+    assert len(copy.asked("on")) == 1 and len(copy.asked(link)) == links, (copy.name, heard)
     assert copy.asked("on")[0] < copy.asked(link)[0]
 
 
@@ -89,26 +111,74 @@ def killed(number, kill=os.kill):  # with os.killpg: the copy's process group
     return lambda copy: kill(copy.program.pid, number)
 
 
+# What `killall -9 TalvorinTool` does to this copy: every process of its executable at once.
+def killed_by_name(copy):
+    for pid in running(copy.exe):
+        os.kill(pid, signal.SIGKILL)
+
+
+# A logout while the program is stopped (a start slower than the guardian's
+# wait): the guardian sends the link; the program, let go on, sends none.
+def logout_while_stopped(copy):
+    os.kill(copy.program.pid, signal.SIGSTOP)
+    os.killpg(copy.program.pid, signal.SIGTERM)
+    wait_until(lambda: copy.asked("off"), copy.name + ": its guardian sends the link")
+    os.kill(copy.program.pid, signal.SIGCONT)
+    assert copy.program.wait(30) == 0
+
+
+# Exit, through a signal to the program alone, hangs at the site; then a kill.
+def killed_while_exiting(copy):
+    os.kill(copy.program.pid, signal.SIGTERM)
+    wait_until(lambda: copy.asked("off"), copy.name + ": Exit's request")
+    copy.program.kill()
+
+
+# The guardian of a copy that runs on ends: the program lets go of it at once
+# (no zombie); the copy's Exit still tells the site.
+def guardian_ended(copy):
+    os.kill(copy.guardian, signal.SIGKILL)
+    wait_until(lambda: not os.path.exists("/proc/%d" % copy.guardian), copy.name + ": the guardian reaped")
+    os.killpg(copy.program.pid, signal.SIGTERM)
+
+
 # The guardian of a killed copy is left to the nearest subreaper: this test.
 ctypes.CDLL(None, use_errno=True).prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
 resource.setrlimit(resource.RLIMIT_CORE, (0, 0))  # a crash writes no core file
+Site.also = scan
 try:
-    # A copy that lives on owes nothing yet; it runs beside all the others.
-    living = Copy("living")
+    # Under nohup: a hang-up to its group is the user's to ignore. It runs
+    # beside all the others, and stays silent.
+    living = Copy("living", preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+    # Started with descriptors 0 to 2 closed: they are /dev/null in the program.
+    closed = Copy("closed", stdout=None, stderr=None, preexec_fn=lambda: [os.close(fd) for fd in (0, 1, 2)])
     endings = {"kill9": killed(signal.SIGKILL), "segv": killed(signal.SIGSEGV), "abrt": killed(signal.SIGABRT),
-               "term": killed(signal.SIGTERM, os.killpg), "int": killed(signal.SIGINT, os.killpg),
-               "hup": killed(signal.SIGHUP, os.killpg)}
-    quiet = [Copy(name) for name in endings]
-    for copy in [living] + quiet:
-        copy.started()
+               "killall": killed_by_name, "stopped": logout_while_stopped, "reaped": guardian_ended,
+               "closed": killed(signal.SIGKILL), "hang": killed_while_exiting}
+    quiet = [Copy(name, long=name == "abrt") for name in endings if name != "closed"] + [closed]
+    living.started()
+    hung_up = time.monotonic()
+    os.killpg(living.program.pid, signal.SIGHUP)
     for copy in quiet:
-        end(copy, endings[copy.name])
+        copy.started()
+    assert [os.readlink("/proc/%d/fd/%d" % (closed.program.pid, fd)) for fd in range(3)] == ["/dev/null"] * 3
+    for copy in quiet:
+        end(copy, endings[copy.name], links=2 if copy.name == "hang" else 1)
 
-    # Through the menus, one copy at a time: File > Exit; Status > Offline,
-    # then killed; Settings' exit link changed, then killed.
-    exiting = Copy("exit", on_screen=True)
-    exiting.started()
-    end(exiting, lambda copy: copy.menu("Up", "Return"))
+    # A logout's or a terminal's signal to the group, as the start-up request
+    # reaches the site: Exit runs, the site hears the exit link once, the
+    # settings are saved, and the guardian stays silent.
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        name = "early" + number.name
+        Site.also = lambda path: scan(path) or (path == "/%s/on" % name and os.killpg(programs[-1].pid, number))
+        early = Copy(name)
+        assert early.program.wait(30) == 0, "an early %s did not run Exit" % number.name
+        Site.also = scan
+        wait_until(lambda: early.asked("off"), early.name + ": the exit link")
+        assert len(early.asked("off")) == 1 and "[startwin]=False" in open(early.ini).read(), (early.name, heard)
+
+    # Through the menus, one copy at a time: Status > Offline, then killed;
+    # Settings' exit link changed, then killed.
     offline = Copy("offline", on_screen=True)
     offline.started()
     offline.menu("Right", "Down", "Return")
@@ -119,19 +189,20 @@ try:
     changed = Copy("changed", on_screen=True)
     changed.started()
     changed.menu("Down", "Down", "Return")
-    wait_until(lambda: run("xdotool", "search", "--onlyvisible", "--name", "^Link Address Settings$"),
-               "the Settings dialog")
-    run("xdotool", "key", "--delay", "100", "Tab", "Tab", "Tab", "ctrl+a")
-    run("xdotool", "type", changed.link("bye"))
-    run("xdotool", "key", "--delay", "100", "shift+Tab", "shift+Tab", "space")
+    wait_until(lambda: xdotool("search", "--onlyvisible", "--name", "^Link Address Settings$"), "the Settings dialog")
+    xdotool("key", "--delay", "100", "Tab", "Tab", "Tab", "ctrl+a")
+    xdotool("type", changed.link("bye"))
+    xdotool("key", "--delay", "100", "shift+Tab", "shift+Tab", "space")
     wait_until(lambda: "bye" in open(changed.ini).read(), "the new link saved")
     end(changed, killed(signal.SIGKILL), link="bye")
     assert not changed.asked("off"), heard
 
-    # A minute on, still nothing owed to the site; its logout sends the one.
-    wait_until(lambda: time.monotonic() - living.asked("on")[0] > 60, "a minute", 90)
+    # Well past its guardian's wait since the hang-up, still nothing owed to
+    # the site; its logout sends the one.
+    wait_until(lambda: time.monotonic() - hung_up > 3 * WORD_WAIT, "the guardian's wait, three times")
     assert not living.asked("off") and living.program.poll() is None, heard
     end(living, killed(signal.SIGTERM, os.killpg))
-    print("%d passed, 0 failed" % (len(endings) + 4))
+    assert not shown, shown
+    print("%d passed, 0 failed" % (len(endings) + 6))
 finally:
     finish()

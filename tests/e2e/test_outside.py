@@ -1,11 +1,11 @@
 # The built program as a user gets it, driven from outside: a copy in a folder
 # of its own with its talvorin.ini beside it, started twice in that folder.
 # Run A is on a D-Bus desktop (this test plays the StatusNotifierWatcher with
-# its host, and the screen saver), sleeps and wakes after each Status item, and
+# its host, and the screen saver), sleeps and wakes after each Status item,
+# is locked and unlocked a thousand times with its guardian stopped, and
 # is killed, as in a crash; run B is on the
 # X11 desktop with trayer's notification area, and ends with a logout's
-# SIGTERM. A fake logind on a private system bus serves both. Then SIGTERM,
-# SIGINT and SIGHUP in the first moments of a start, and three starts on
+# SIGTERM. A fake logind on a private system bus serves both. Then three starts on
 # weston's headless Wayland desktop: with XWayland, with it but Qt's Wayland
 # platform chosen, and without. The command line comes first.
 # Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf VERSION
@@ -15,7 +15,7 @@ from pathlib import Path
 import dbus, dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
-from outside import EXE, Site, asked, copied, finish, folder, menu, programs, run, site, wait_until, window
+from outside import EXE, GUARDIAN, guardian_of, asked, copied, finish, folder, menu, run, site, wait_until, window, xdotool, xprop
 import outside
 
 # The fakes answer on a thread of their own: dbus-python must know of threads
@@ -129,7 +129,7 @@ FAILED = r"Your site answered 500 Internal Server Error at \d\d:\d\d"
 # what it shows: "warning" (an amber mark), "colour" (the own blue) or "grey".
 def docked():
     found = re.findall(r'"TalvorinTool"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)', "".join(
-        run("xwininfo", "-tree", "-id", panel) for panel in run("xdotool", "search", "--name", "^panel$").split()))
+        run("xwininfo", "-tree", "-id", panel) for panel in xdotool("search", "--name", "^panel$").split()))
     icons = []
     for w, h, x, y in ((int(v) for v in size_and_place) for size_and_place in found):
         rgb = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "-depth", "8",
@@ -218,22 +218,31 @@ def run_a():
         sleep_and_wake(told + slept[:1])
         told += slept
         wait_until(sent(*told), "the site told " + " ".join(told))
+    # Its guardian stopped, a thousand locks and unlocks: the window keeps
+    # answering all the while, and the guardian, let go on, holds the last.
+    guardian, ons = guardian_of(program.pid), asked.count("/on")
+    os.kill(guardian, signal.SIGSTOP)
+    on_loop(lambda: [saver.ActiveChanged(locked) for _ in range(500) for locked in (True, False)])
+    wait_until(lambda: asked.count("/on") >= ons + 500, "the site told of each unlock", 120)
+    wait_until(lambda: re.fullmatch(ONLINE, tip(get)[1]), "online again")
+    os.kill(guardian, signal.SIGCONT)
+    heard_before = len(asked)
     program.kill()
     program.wait()  # gone for good: a lock of a process still there is no stale one
-    wait_until(sent(*told, "/off"), "killed online: its guardian sends the exit link")
+    wait_until(lambda: "/off" in asked[heard_before:], "killed online: its guardian sends the exit link")
 
 
 # Beside the killed copy's lock, on the X11 desktop: trayer's icon, and logind.
 def run_b(session):  # a session bus with no notification area on it
     asked.clear()
     taken = len(Logind.inhibitors)
-    run("xdotool", "mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
+    xdotool("mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
     log = os.path.join(folder, "b.log")
     program = start(session, args=["--webEngineArgs", "--js-flags=--expose-gc"], log=log)  # the owner's own switch
     wait_until(lambda: window() and "/chat.html" in asked, "a start after a crash shows the chat")
     wait_until(lambda: any(path.startswith("/probe?gc=function") for path in asked), "the owner's switch in the page")
     assert "enable-low-end-device-mode" in engine_switches(log), "the low-end mode lost beside the owner's switches"
-    state = lambda: run("xprop", "-id", window(), "_NET_WM_STATE")
+    state = lambda: xprop(window(), "_NET_WM_STATE")
     wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
     wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
     sleep_and_wake(["/on", "/off"], lambda: [icon[1] for icon in docked()] == ["grey"])  # offline, greyed
@@ -255,7 +264,7 @@ def run_b(session):  # a session bus with no notification area on it
     wait_until(lambda: not window(), "the window manager's close hides the window again")
     assert program.poll() is None, "the window manager's close ended the program"
     middle = docked()[0][0]  # none: an IndexError here
-    run("xdotool", "mousemove", str(middle[0]), str(middle[1]), "click", "1")
+    xdotool("mousemove", str(middle[0]), str(middle[1]), "click", "1")
     wait_until(window, "a click on the tray icon brings the window back")
 
     program.send_signal(signal.SIGTERM)  # as a logout ends it
@@ -264,17 +273,6 @@ def run_b(session):  # a session bus with no notification area on it
     written = Path(folder, "talvorin.ini").read_bytes().decode()
     assert re.fullmatch(re.escape(LINKS) + r"\[ontop\]=True\r\n\[taskbar\]=False\r\n\[startwin\]=True\r\n"
                         r"\[height\]=\d+\r\n\[width\]=\d+\r\n\[away\]=True\r\n", written), written
-
-
-# Each signal as the start-up request reaches the site, long before the window is up, runs Exit.
-def run_c(session):
-    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        asked.clear()
-        Path(folder, "talvorin.ini").write_text(LINKS, newline="")
-        Site.also = lambda path: path == "/on" and programs[-1].send_signal(number)
-        assert start(session).wait(30) == 0, "an early %s did not run Exit" % number.name
-        Site.also = lambda path: None
-        assert sent("/on", "/off")() and "[startwin]=False" in Path(folder, "talvorin.ini").read_text(), asked
 
 
 # The engine's switches as it was started, from the log the program left:
@@ -326,6 +324,7 @@ try:
                        ("talvorin.ini", LINKS + "[ontop]=True\r\n[startwin]=True\r\n[away]=True\r\n")):
         Path(folder, name).write_text(text, newline="")
     shutil.copy2(EXE, folder)
+    shutil.copy2(GUARDIAN, folder)
     fakes_thread.start()
     system, logind_bus = private_bus()
     on_loop(lambda: logind_bus.request_name("org.freedesktop.login1"))
@@ -334,7 +333,6 @@ try:
     run_a()
     plain, _ = private_bus(fakes=False)
     run_b(plain)
-    run_c(plain)
     for xwayland, platform, number in ((True, None, signal.SIGINT), (True, "wayland", signal.SIGHUP),
                                        (False, None, signal.SIGTERM)):
         on_weston(plain, xwayland, platform, number)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build into a scratch prefix and packs it as a .deb, then checks
 # that both hold what a desktop needs (the program, a valid desktop entry, the
-# hicolor icons, valid AppStream metainfo) and that the package depends on the
-# browser engine. The program itself is started and ended by tests/e2e.
+# hicolor icons, valid AppStream metainfo), that the installed program starts
+# its guardian from where it was installed, and that the package depends on the
+# browser engine. The rest of what the program does is tested by tests/e2e.
 # Usage: check-install.sh <build dir> <source dir>
 set -euo pipefail
 BUILD=$(cd "$1" && pwd)
@@ -12,7 +13,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 metainfo=$(cd "$SRC/resources" && ls -- *.metainfo.xml)
-expected=(bin/TalvorinTool share/applications/TalvorinTool.desktop "share/metainfo/$metainfo"
+expected=(bin/TalvorinTool libexec/TalvorinTool/talvorin-guardian share/applications/TalvorinTool.desktop "share/metainfo/$metainfo"
     share/man/man1/TalvorinTool.1)
 for icon in "$SRC"/resources/icons/talvorin-*.png; do
     n=${icon##*-}; n=${n%.png}
@@ -28,6 +29,14 @@ want=$(printf '%s\n' "${expected[@]}" | sort)
 usr="$scratch/root/usr"
 "${CMAKE_COMMAND:-cmake}" --install "$BUILD" --prefix "$usr" >/dev/null || fail "cmake --install failed"
 [ "$(cd "$usr" && find . -type f | sed 's|^\./||' | sort)" = "$want" ] || fail "installed files differ"
+# The installed program finds its guardian where it was installed.
+HOME="$scratch/home" QT_QPA_PLATFORM=offscreen QTWEBENGINE_DISABLE_SANDBOX=1 "$usr/bin/TalvorinTool" \
+    >/dev/null 2>&1 &
+program=$!
+guarded() { pgrep -P "$program" -xf "$usr/libexec/TalvorinTool/talvorin-guardian $usr/bin/TalvorinTool" >/dev/null; }
+for _ in $(seq 300); do guarded && break; sleep 0.1; done
+guarded || { kill "$program"; fail "the installed program started no guardian"; }
+kill -TERM "$program" && wait "$program" || fail "the installed program did not end on SIGTERM"
 desktop-file-validate "$usr/share/applications/TalvorinTool.desktop" || fail "desktop entry invalid"
 appstreamcli validate --no-net "$usr/share/metainfo/$metainfo" || fail "metainfo invalid"
 

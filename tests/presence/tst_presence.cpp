@@ -138,13 +138,16 @@ private slots:
     }
 
     // What the program tells its guardian, as the guardian reads it: in
-    // pieces of any size, the latest word counting.
+    // pieces of any size, the latest word counting; Exit's request owes the
+    // link until it is done.
     void guardianProtocol_data()
     {
         QTest::addColumn<QByteArrayList>("pieces");
         QTest::addColumn<QByteArray>("owed"); // the link to send, empty when disarmed
-        const auto said = [](const std::string &link) {
-            return QByteArray::fromStdString(GuardianProtocol::message(link));
+        using State = GuardianProtocol::State;
+        const auto said = [](const std::string &link, State state = State::Armed) {
+            return QByteArray::fromStdString(
+                    GuardianProtocol::message(link.empty() ? State::Disarmed : state, link));
         };
         const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
         const QByteArray off = said("http://s/off"), tooLong = said(longest + "x");
@@ -162,6 +165,8 @@ private slots:
         row("longest link", { said(longest) }, QByteArray::fromStdString(longest));
         row("too long: disarmed", { off, tooLong }, "");
         row("armed after one too long", { tooLong, off }, "http://s/off");
+        row("Exit sending", { said(""), said("http://s/x", State::Sending) }, "http://s/x");
+        row("Exit done", { off, said("http://s/x", State::Sending), said("x", State::Done) }, "");
     }
     void guardianProtocol()
     {
@@ -169,7 +174,7 @@ private slots:
         GuardianProtocol said;
         for (const QByteArray &piece : pieces)
             said.take(piece.constData(), std::size_t(piece.size()));
-        QTEST(QByteArray(said.isArmed() ? said.exitLink() : ""), "owed");
+        QTEST(QByteArray(said.owesExitLink() ? said.exitLink() : ""), "owed");
     }
 
     // What the owner is told the site shows, from each state (rows, each

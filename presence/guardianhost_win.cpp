@@ -1,0 +1,104 @@
+#include "presence/guardianhost.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <windows.h>
+
+// The program starts the guardian as "talvorin-guardian.exe HANDLE", HANDLE
+// being the read end of a pipe, the one handle it inherits. Windows sends no
+// logout signals to a process group, so the guardian only waits for the pipe
+// to break: whatever ends the program, its end of the pipe closes.
+
+namespace {
+
+HANDLE g_program = nullptr;
+
+// The program's executable beside the guardian's own.
+std::wstring programPath()
+{
+    wchar_t own[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH * 4);
+    std::wstring path(own, length);
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + L"TalvorinTool.exe";
+}
+
+} // namespace
+
+bool GuardianHost::setUp(int argc, char **argv)
+{
+    if (argc != 2)
+        return false;
+    g_program = reinterpret_cast<HANDLE>(std::strtoull(argv[1], nullptr, 10));
+    return g_program != nullptr;
+}
+
+GuardianHost::Heard GuardianHost::wait(char *bytes, std::size_t size, std::size_t *count,
+                                       std::int64_t)
+{
+    DWORD read = 0;
+    // ReadFile fails with a broken pipe once the program has ended, whatever ended it.
+    if (!ReadFile(g_program, bytes, DWORD(size), &read, nullptr) || read == 0)
+        return Heard::ProgramEnded;
+    *count = read;
+    return Heard::Words;
+}
+
+std::int64_t GuardianHost::msecsNow()
+{
+    return std::int64_t(GetTickCount64());
+}
+
+std::int64_t GuardianHost::wordWaitMs()
+{
+    return 10000;
+}
+
+void GuardianHost::tellProgram(const char *)
+{
+    // Never asked: without logout signals the guardian never takes the program for hung.
+}
+
+int GuardianHost::sendExitLink(const char *link)
+{
+    SECURITY_ATTRIBUTES inheritable = { sizeof inheritable, nullptr, TRUE };
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+        return 1;
+    SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring program = programPath();
+    std::wstring commandLine = L"\"" + program + L"\" --talvorin-send-exit-link";
+
+    SIZE_T listSize = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::string listBytes(listSize, '\0');
+    auto *list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = readEnd;
+    PROCESS_INFORMATION process = {};
+    // The pipe's read end is the only handle the sender inherits.
+    const bool started = InitializeProcThreadAttributeList(list, 1, 0, &listSize)
+            && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &readEnd,
+                                         sizeof readEnd, nullptr, nullptr)
+            && (startup.lpAttributeList = list,
+                CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                               EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup.StartupInfo, &process));
+    DeleteProcThreadAttributeList(list);
+    CloseHandle(readEnd);
+    if (!started) {
+        CloseHandle(writeEnd);
+        return 127;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DWORD written = 0;
+    // A pipe holds far more than the longest link; a sender already gone has nothing to send.
+    WriteFile(writeEnd, link, DWORD(std::strlen(link)), &written, nullptr);
+    CloseHandle(writeEnd);
+    return 0;
+}
