@@ -90,7 +90,7 @@ private slots:
         row("no name given", "/link", "refused", { "report.csv.part" },
             "Saved as report.csv.part|The file is complete in " + m_folder, notes, {});
         row("old name kept", "/link", "linked", { "report.csv", "report.csv.part" },
-            "Saved report.csv|In " + m_folder + ", where report.csv.part names the same file", notes, {});
+            "Saved report.csv|In " + m_folder + ", where report.csv.part names the same file: it could not be removed (Operation not permitted)", notes, {});
     }
 
     void downloads()
@@ -103,15 +103,10 @@ private slots:
         QFETCH(QString, progress);
         QDir(m_folder).removeRecursively();
         useSaver({ 3, 60000, 300 });
-        if (move == "refused")
-            m_saver->setFileMove([](const QString &, const QString &, QString *error) {
+        if (!move.isEmpty()) // a folder that refuses to name the file, or to unname it
+            m_saver->setFileMove([move](const QString &from, const QString &to, QString *error) {
                 *error = "Operation not permitted";
-                return MoveResult::Failed;
-            });
-        if (move == "linked")
-            m_saver->setFileMove([](const QString &from, const QString &to, QString *error) {
-                *error = "Permission denied";
-                return QFile::copy(from, to) ? MoveResult::MovedOldNameKept : MoveResult::Failed;
+                return move == "linked" && QFile::copy(from, to) ? MoveResult::MovedOldNameKept : MoveResult::Failed;
             });
         page()->load(QUrl(m_server.url(path)));
         if (!progress.isEmpty()) {

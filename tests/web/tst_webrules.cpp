@@ -261,18 +261,14 @@ private slots:
         QTest::newRow("a group") << QStringList { ".pdf", "image/*" }
                                  << "Accepted files (*.pdf\u2026 *.png\u2026)" + all;
         QTest::newRow("nothing known") << QStringList { "application/x-unknown" } << "";
-        QTest::newRow("nothing") << QStringList() << "";
     }
     void pickerFilters()
     {
         QFETCH(QStringList, accepted);
         QFETCH(QString, filters);
-        QStringList pieces = filters.split(u'\u2026');
-        for (QString &piece : pieces)
-            piece = QRegularExpression::escape(piece);
         const QString got = FilePicker::nameFilters(accepted).join(u'|');
-        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pieces.join(".*"))).match(got).hasMatch(),
-                 qPrintable(got));
+        const QString pattern = QRegularExpression::escape(filters).replace(QRegularExpression::escape("\u2026"), ".*");
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(got).hasMatch(), qPrintable(got));
     }
 };
 
