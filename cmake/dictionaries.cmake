@@ -34,5 +34,12 @@ if(NOT _bdics)
     message(WARNING "No spelling dictionaries: install qt6-webengine-dev-tools and hunspell-en-us")
 endif()
 add_custom_target(dictionaries ALL DEPENDS ${_bdics})
+# The build's folder and the install's, where a copy of the program that
+# has none beside it looks last (web/dictionaries.cpp).
+set(TALVORIN_INSTALLED_DICTIONARIES_DIR
+    ${CMAKE_INSTALL_FULL_DATADIR}/TalvorinTool/qtwebengine_dictionaries)
+target_compile_definitions(talvorin_core PRIVATE
+    TALVORIN_BUILD_DICTIONARIES_DIR="${TALVORIN_DICTIONARIES_DIR}"
+    TALVORIN_INSTALLED_DICTIONARIES_DIR="${TALVORIN_INSTALLED_DICTIONARIES_DIR}")
 add_dependencies(TalvorinTool dictionaries)
 set(TALVORIN_DICTIONARIES ${_bdics})

@@ -58,7 +58,7 @@ void ChatScreen::start()
             &ChatScreen::notificationArrived);
     webChat->useProfile(m_profile);
     m_callQuestion->follow(m_profile->permissions());
-    m_downloads = new DownloadSaver(m_profile->profile(), DownloadSaver::kPace, m_profile);
+    m_downloads = new DownloadSaver(m_profile, DownloadSaver::kPace, m_profile);
     // A window of its own that is never shown: unseen, out of the tab order
     // and of the main window's accessible children, on every platform.
     WebBrowser1 = new QWebEngineView(m_window);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QUrl>
 
 class QWebEngineProfile;
 class SitePermissions;
@@ -26,6 +28,11 @@ public:
     QStringList spellingLanguages() const { return m_spellingLanguages; }
     QString spellingLanguage() const;
 
+    // The owner chose to save `url` from a context menu: its download is the
+    // owner's own, which a page's limit on files does not count. Taken once.
+    void noteOwnersSave(const QUrl &url) { m_ownersSaves.append(url); }
+    bool takeOwnersSave(const QUrl &url) { return m_ownersSaves.removeOne(url); }
+
 signals:
     void notificationArrived(const QString &title, const QString &text);
 
@@ -36,4 +43,5 @@ private:
     ViewSettings *m_viewSettings;
     SitePermissions *m_permissions;
     QStringList m_spellingLanguages;
+    QList<QUrl> m_ownersSaves;
 };

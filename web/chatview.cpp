@@ -3,6 +3,7 @@
 #include "web/browserprofile.h"
 #include "web/contextmenurules.h"
 #include "web/sitepermissions.h"
+#include "web/findbar.h"
 #include "web/viewsettings.h"
 
 #include <QContextMenuEvent>
@@ -38,13 +39,14 @@ QKeySequence shortcutShown(MenuEntry::Kind kind)
     case MenuEntry::ZoomIn: return QKeySequence(Qt::CTRL | Qt::Key_Plus);
     case MenuEntry::ZoomOut: return QKeySequence(Qt::CTRL | Qt::Key_Minus);
     case MenuEntry::ActualSize: return QKeySequence(Qt::CTRL | Qt::Key_0);
+    case MenuEntry::Find: return QKeySequence(QKeySequence::Find);
     default: return {};
     }
 }
 
 } // namespace
 
-ChatView::ChatView(QWidget *parent) : QWebEngineView(parent)
+ChatView::ChatView(QWidget *parent) : QWebEngineView(parent), m_findBar(new FindBar(this))
 {
     // A page the view shows next (a fresh one for each chat, or the next
     // address of the same page) takes the level the owner chose.
@@ -66,6 +68,11 @@ void ChatView::zoom(ZoomChange change)
                 zoomed(m_profile->viewSettings()->zoomFactor(), change));
 }
 
+void ChatView::openFindBar()
+{
+    m_findBar->open();
+}
+
 void ChatView::applyZoom()
 {
     if (m_profile && page())
@@ -84,6 +91,10 @@ bool ChatView::eventFilter(QObject *watched, QEvent *event)
     ZoomChange change = ZoomChange::None;
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Find) && !static_cast<QWidget *>(watched)->isWindow()) {
+            openFindBar();
+            return true;
+        }
         change = zoomChangeForKey(key->key(), key->modifiers());
     } else if (event->type() == QEvent::Wheel) {
         const auto *wheel = static_cast<QWheelEvent *>(event);
@@ -116,6 +127,7 @@ void ChatView::contextMenuEvent(QContextMenuEvent *event)
         facts.siteRemembered = m_profile->permissions()->remembers(page()->url());
     }
     m_clickedLink = facts.link;
+    m_clickedImage = request->mediaUrl();
     const QList<MenuEntry> entries = contextMenuEntries(facts);
 
     auto *menu = new QMenu(this);
@@ -143,6 +155,8 @@ void ChatView::addEntries(QMenu *menu, const std::vector<MenuEntry> &entries)
 
 void ChatView::run(const MenuEntry &entry)
 {
+    if (entry.kind == MenuEntry::SaveImage && m_profile)
+        m_profile->noteOwnersSave(m_clickedImage);
     if (const auto action = engineAction(entry.kind))
         return page()->triggerAction(*action);
     switch (entry.kind) {
@@ -160,6 +174,9 @@ void ChatView::run(const MenuEntry &entry)
         break;
     case MenuEntry::ActualSize:
         zoom(ZoomChange::ActualSize);
+        break;
+    case MenuEntry::Find:
+        openFindBar();
         break;
     case MenuEntry::SpellingLanguage:
         if (m_profile)

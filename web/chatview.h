@@ -5,13 +5,14 @@
 #include <QWebEngineView>
 
 class BrowserProfile;
+class FindBar;
 struct MenuEntry;
 class QMenu;
 
 // A view the owner works in all day: it zooms with Ctrl and plus, minus, 0
 // or the wheel, keeps that level for every page it shows next and in the
-// profile's view settings, and has a context menu made for a chat (see
-// contextmenurules).
+// profile's view settings, finds text with Ctrl+F, and has a context menu
+// made for a chat (see contextmenurules).
 class ChatView : public QWebEngineView {
     Q_OBJECT
 public:
@@ -21,6 +22,7 @@ public:
     // then the view neither zooms nor offers spelling.
     void useProfile(BrowserProfile *profile);
     void zoom(ZoomChange change);
+    void openFindBar();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -35,5 +37,7 @@ private:
     void run(const MenuEntry &entry);
 
     BrowserProfile *m_profile = nullptr;
+    FindBar *m_findBar;
     QUrl m_clickedLink; // of the menu's click
+    QUrl m_clickedImage;
 };

@@ -40,6 +40,11 @@ QList<MenuEntry> editing(const ContextFacts &facts)
 MenuEntry spellingMenu(const ContextFacts &facts)
 {
     MenuEntry menu = entry(MenuEntry::Spelling, QStringLiteral("Spelling"));
+    // Rather than an empty menu, or an "Off" that turns nothing off.
+    if (facts.spellingLanguages.isEmpty()) {
+        menu.submenu.push_back(entry(MenuEntry::Note, QStringLiteral("No dictionaries found"), false));
+        return menu;
+    }
     const auto add = [&](const QString &text, const QString &language) {
         MenuEntry choice = entry(MenuEntry::SpellingLanguage, text);
         choice.value = language;
@@ -82,6 +87,7 @@ QList<MenuEntry> contextMenuEntries(const ContextFacts &facts)
         groups.append({ entry(MenuEntry::CopyImage, QStringLiteral("Copy image")),
                         entry(MenuEntry::SaveImage, QStringLiteral("Save image")) });
     groups.append(editing(facts));
+    groups.append({ entry(MenuEntry::Find, QStringLiteral("Find\u2026")) });
     const qreal zoom = usableZoom(facts.zoomFactor);
     groups.append({ entry(MenuEntry::ZoomIn, QStringLiteral("Zoom in"),
                           zoomed(zoom, ZoomChange::In) > zoom),

@@ -43,12 +43,14 @@ struct MenuEntry {
         CopyLink,
         CopyImage,
         SaveImage,
+        Find, // the find bar
         ZoomIn,
         ZoomOut,
         ActualSize,
         Spelling, // the submenu
         SpellingLanguage, // checks with `value`; empty is "Off"
         ForgetSitePermissions,
+        Note, // a line that says something; nothing to choose
     };
     Kind kind;
     QString text;
@@ -59,8 +61,9 @@ struct MenuEntry {
 };
 
 // Groups in this order, a separator between two: the suggestions for a
-// misspelt word; the link; the image; editing; zoom; the spelling submenu on
-// text fields; forgetting the site's remembered answers, where it has any.
+// misspelt word; the link; the image; editing; finding; zoom; the spelling
+// submenu on text fields; forgetting the site's remembered answers, where it
+// has any.
 QList<MenuEntry> contextMenuEntries(const ContextFacts &facts);
 
 // Only these go to the user's browser; other schemes stay unopened.

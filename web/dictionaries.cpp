@@ -10,37 +10,49 @@ Q_LOGGING_CATEGORY(lcSpelling, "talvorin.spelling", QtWarningMsg)
 namespace {
 
 const char kVariable[] = "QTWEBENGINE_DICTIONARIES_PATH";
-
-// Where the engine looks by itself when the variable is not set.
-QString besideExecutable()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/qtwebengine_dictionaries");
-}
+const char kFolderName[] = "qtwebengine_dictionaries";
 
 } // namespace
+
+QStringList dictionaryFolderCandidates(const QString &executableFolder)
+{
+    const QDir beside(executableFolder);
+    return {
+        beside.filePath(QLatin1String(kFolderName)),
+        QDir::cleanPath(beside.filePath(QStringLiteral("../share/TalvorinTool/")
+                                        + QLatin1String(kFolderName))),
+        QStringLiteral(TALVORIN_BUILD_DICTIONARIES_DIR),
+        QStringLiteral(TALVORIN_INSTALLED_DICTIONARIES_DIR),
+    };
+}
+
+QString programDictionaries(const QString &executableFolder)
+{
+    for (const QString &folder : dictionaryFolderCandidates(executableFolder)) {
+        if (!dictionaryLanguages(folder).isEmpty())
+            return folder;
+    }
+    return {};
+}
 
 void useProgramDictionaries()
 {
     if (qEnvironmentVariableIsSet(kVariable))
         return; // the user's own
-    const QStringList candidates {
-        besideExecutable(),
-        QCoreApplication::applicationDirPath()
-                + QStringLiteral("/../share/TalvorinTool/qtwebengine_dictionaries"),
-    };
-    for (const QString &folder : candidates) {
-        if (QFileInfo(folder).isDir()) {
-            qputenv(kVariable, QFile::encodeName(QDir::cleanPath(folder)));
-            return;
-        }
-    }
-    qCDebug(lcSpelling) << "no dictionaries beside the program; fields go unchecked";
+    const QString folder = programDictionaries(QCoreApplication::applicationDirPath());
+    if (folder.isEmpty())
+        qCDebug(lcSpelling) << "no dictionaries in" << dictionaryFolderCandidates(
+                QCoreApplication::applicationDirPath()) << "; fields go unchecked";
+    else
+        qputenv(kVariable, QFile::encodeName(folder));
 }
 
 QString dictionariesFolder()
 {
-    return qEnvironmentVariableIsSet(kVariable) ? qEnvironmentVariable(kVariable)
-                                                : besideExecutable();
+    // Without the variable the engine looks beside the executable.
+    return qEnvironmentVariableIsSet(kVariable)
+            ? qEnvironmentVariable(kVariable)
+            : dictionaryFolderCandidates(QCoreApplication::applicationDirPath()).first();
 }
 
 QStringList dictionaryLanguages(const QString &folder)

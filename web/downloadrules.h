@@ -41,7 +41,11 @@ class DownloadPace {
 public:
     enum Verdict { Save, Refuse, RefuseAndTell };
 
-    DownloadPace(qint64 windowMs, int count) : m_limit(windowMs, count) { }
+    DownloadPace(qint64 windowMs, int count,
+                 RateLimit::Clock clock = RateLimit::monotonicClock())
+        : m_limit(windowMs, count, std::move(clock))
+    {
+    }
 
     Verdict take()
     {

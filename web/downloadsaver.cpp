@@ -1,6 +1,6 @@
 #include "web/downloadsaver.h"
 
-#include "web/filemove.h"
+#include "web/browserprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,13 +31,14 @@ void removeLeftovers(const QString &temporaryPath)
 
 } // namespace
 
-DownloadSaver::DownloadSaver(QWebEngineProfile *profile, Pace pace, QObject *parent)
+DownloadSaver::DownloadSaver(BrowserProfile *profile, Pace pace, QObject *parent)
     : QObject(parent),
+      m_profile(profile),
       m_pace(pace.windowMs, pace.count),
       m_count(pace.count),
       m_progressDelayMs(pace.progressDelayMs)
 {
-    connect(profile, &QWebEngineProfile::downloadRequested, this, &DownloadSaver::onRequested);
+    connect(profile->profile(), &QWebEngineProfile::downloadRequested, this, &DownloadSaver::onRequested);
     m_tick.setInterval(qMin(1000, qMax(50, m_progressDelayMs / 2)));
     connect(&m_tick, &QTimer::timeout, this, &DownloadSaver::updateProgress);
 }
@@ -75,7 +76,8 @@ void DownloadSaver::onRequested(QWebEngineDownloadRequest *request)
             return accept(request, download);
         }
     }
-    switch (m_pace.take()) {
+    const bool ownersOwn = m_profile->takeOwnersSave(request->url());
+    switch (ownersOwn ? DownloadPace::Save : m_pace.take()) {
     case DownloadPace::Save:
         break;
     case DownloadPace::RefuseAndTell:
@@ -138,15 +140,9 @@ void DownloadSaver::onStateChanged(QWebEngineDownloadRequest *request)
     m_running.erase(found);
     updateProgress();
 
-    const QString temporaryPath = QDir(download.folder).filePath(temporaryFileName(download.name));
+    if (state == QWebEngineDownloadRequest::DownloadCompleted)
+        return giveFinalName(download);
     QString error;
-    if (state == QWebEngineDownloadRequest::DownloadCompleted && giveFinalName(download, &error)) {
-        emit message(QStringLiteral("Saved %1").arg(download.name),
-                     QStringLiteral("In %1. Click to open the folder.")
-                             .arg(QDir::toNativeSeparators(download.folder)),
-                     QUrl::fromLocalFile(download.folder));
-        return;
-    }
     if (state == QWebEngineDownloadRequest::DownloadInterrupted) {
         // The engine's reasons for a broken connection read as if the owner had cancelled.
         error = request->interruptReason() < QWebEngineDownloadRequest::NetworkFailed
@@ -157,27 +153,47 @@ void DownloadSaver::onStateChanged(QWebEngineDownloadRequest *request)
     } else if (state == QWebEngineDownloadRequest::DownloadCancelled) {
         error = QStringLiteral("The download was cancelled.");
     }
-    removeLeftovers(temporaryPath);
+    removeLeftovers(QDir(download.folder).filePath(temporaryFileName(download.name)));
     emit message(QStringLiteral("Could not save %1").arg(download.name), error, {});
 }
 
 // The complete file takes its name only where no file has it by now (one may
-// have come meanwhile): otherwise the next free name.
-bool DownloadSaver::giveFinalName(Running &download, QString *error)
+// have come meanwhile): otherwise the next free name. Where the folder gives
+// it no name at all, it stays whole under the temporary one.
+void DownloadSaver::giveFinalName(Running &download)
 {
     const QDir dir(download.folder);
     const QString wanted = download.name;
-    const QString temporaryPath = dir.filePath(temporaryFileName(download.name));
+    const QString temporaryName = temporaryFileName(download.name);
+    const QUrl opens = QUrl::fromLocalFile(download.folder);
+    const QString where = QDir::toNativeSeparators(download.folder);
+    QString error = QStringLiteral("No free name was found.");
     for (int attempt = 0; attempt < 10; ++attempt) {
-        if (renameWithoutReplacing(temporaryPath, dir.filePath(download.name), error))
-            return true;
-        const QFileInfo taken(dir.filePath(download.name));
-        if (!taken.exists() && !taken.isSymLink())
-            return false;
-        download.name = savedFileName(wanted, takenNames(download.folder));
+        switch (m_move(dir.filePath(temporaryName), dir.filePath(download.name), &error)) {
+        case MoveResult::Moved:
+            return emit message(QStringLiteral("Saved %1").arg(download.name),
+                                QStringLiteral("In %1. Click to open the folder.").arg(where), opens);
+        case MoveResult::MovedOldNameKept:
+            return emit message(
+                    QStringLiteral("Saved %1").arg(download.name),
+                    QStringLiteral("In %1, where %2 names the same file: it could not be removed"
+                                   " (%3). Click to open the folder.")
+                            .arg(where, temporaryName, error),
+                    opens);
+        case MoveResult::NameTaken:
+            download.name = savedFileName(wanted, takenNames(download.folder));
+            continue;
+        case MoveResult::Failed:
+            break;
+        }
+        break;
     }
-    *error = QStringLiteral("No free name was found.");
-    return false;
+    qCDebug(lcDownloads) << "kept as" << temporaryName << error;
+    emit message(QStringLiteral("Saved as %1").arg(temporaryName),
+                 QStringLiteral("The file is complete in %1, but the folder would not name it %2"
+                                " (%3). Click to open the folder.")
+                         .arg(where, wanted, error),
+                 opens);
 }
 
 void DownloadSaver::updateProgress()

@@ -22,7 +22,7 @@ bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
 
 // The engine's own picker opens in the working folder.
 QStringList GuardedPage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
-                                     const QStringList &)
+                                     const QStringList &acceptedMimeTypes)
 {
-    return FilePicker::choose(QWebEngineView::forPage(this), mode, oldFiles);
+    return FilePicker::choose(QWebEngineView::forPage(this), mode, oldFiles, acceptedMimeTypes);
 }

@@ -3,10 +3,10 @@
 #include "main_window/chatscreen.h"
 #include "support/answeredmessages.h"
 #include "support/onscreen.h"
+#include "support/openedurls.h"
 #include "support/testhttpserver.h"
+#include "support/viewwindow.h"
 
-#include <QDesktopServices>
-#include <QVBoxLayout>
 #include <QWebEngineView>
 
 #include <csignal>
@@ -21,23 +21,13 @@ public:
     // The pages drawn as the program draws them.
     static void initMain() { useSoftwareCompositing(); }
 
-public slots:
-    void openOutside(const QUrl &url) { m_outside.append(url); }
-
 private slots:
     void initTestCase()
     {
         QVERIFY(m_server.start());
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openOutside");
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
     }
     void cleanup() { m_window.reset(); }
-    void cleanupTestCase()
-    {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    }
 
     // Each badge page opens its chat another way; see support/pages.
     void everyChatRouteIsPaintedAndTyped_data()
@@ -79,7 +69,7 @@ private slots:
         QWebEngineView *chat = m_screen->chatView();
         QVERIFY(showsColour(chat, kChat));
         QVERIFY(clickAndType(chat, {}, {}));
-        QTRY_COMPARE_WITH_TIMEOUT(m_outside, QList<QUrl> { QUrl(m_server.url("/visitor")) }, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_outside.all(), QList<QUrl> { QUrl(m_server.url("/visitor")) }, 10000);
         QCOMPARE(m_server.count("/visitor"), 0);
         // The page asked for both at load; location error 1 is a refused permission.
         QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications granted", 10000);
@@ -90,7 +80,7 @@ private slots:
         QTest::qWait(1500);
         QCOMPARE(chat->url().path(), QStringLiteral("/visitor-chat"));
         QCOMPARE(m_screen->badgePage()->url().path(), QStringLiteral("/visitor-badge"));
-        QCOMPARE(m_outside.size(), 1);
+        QCOMPARE(m_outside.all().size(), 1);
         // The same chat on a site of its own gets no notifications.
         chat->load(QUrl(m_server.url("/visitor-chat").replace("127.0.0.1", "localhost")));
         QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications denied", 10000);
@@ -175,13 +165,10 @@ private:
     QWidget &start(const QByteArray &badge)
     {
         m_window.reset(); // one profile at a time
-        m_window = std::make_unique<QWidget>();
-        m_window->resize(450, 600);
+        m_window = std::make_unique<ViewWindow>(QSize(450, 600));
         const QString link = m_server.url(badge);
         m_screen = new ChatScreen(m_window.get(), m_window.get(), [link] { return link; });
-        auto *layout = new QVBoxLayout(m_window.get());
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(m_screen->chatView());
+        m_window->fill(m_screen->chatView());
         m_screen->start();
         m_window->show();
         m_screen->loadBadge();
@@ -189,9 +176,9 @@ private:
     }
 
     TestHttpServer m_server;
-    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<ViewWindow> m_window;
     ChatScreen *m_screen = nullptr; // the window's
-    QList<QUrl> m_outside; // what went to the user's browser
+    OpenedUrls m_outside { { "http", "file" } }; // what went to the user's browser
 };
 
 QTEST_MAIN(TestChatScreen)

@@ -4,6 +4,7 @@
 #include "presence/presencetimings.h"
 #include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
+#include "support/datarow.h"
 #include "support/testhttpserver.h"
 
 #include <QNetworkAccessManager>
@@ -83,11 +84,7 @@ private slots:
         // After the step, "owed" when an end without Exit owes the site the
         // exit link (the guardian is armed), "-" when it owes nothing.
         QTest::addColumn<QString>("owed");
-        const auto row = [](const char *name, bool online, QList<E> before, E event, const char *step,
-                            const char *owed) {
-            QTest::newRow(name) << online << before << event << QString::fromLatin1(step)
-                                << QString::fromLatin1(owed);
-        };
+        const auto row = dataRows<bool, QList<E>, E, QString, QString>();
         const E on = E::AwayTurnedOn;
         const char *online = "start retried cancels", *away = "close cancels";
         row("start", true, {}, E::Start, "start retried", "owed");
@@ -151,9 +148,7 @@ private slots:
         };
         const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
         const QByteArray off = said("http://s/off"), tooLong = said(longest + "x");
-        const auto row = [](const char *name, const QByteArrayList &in, const QByteArray &owed) {
-            QTest::newRow(name) << in << owed;
-        };
+        const auto row = dataRows<QByteArrayList, QByteArray>();
         row("nothing said", {}, "");
         row("armed", { off }, "http://s/off");
         row("in pieces", { "arm", "ed http://s/o", "ff", "\n" }, "http://s/off");

@@ -1,18 +1,24 @@
 #include "common/graphics.h"
 #include "support/onscreen.h"
 #include "support/testhttpserver.h"
+#include "support/viewwindow.h"
 #include "web/browserprofile.h"
 #include "web/chatview.h"
+#include "web/dictionaries.h"
+#include "web/downloadsaver.h"
 
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QVBoxLayout>
 #include <QWebEngineContextMenuRequest>
 
 // The chat's own view on a real page (support/pages/workbench.html: a text,
 // a link, an image and a field), driven through the X server as the owner
-// drives it: the zoom as the page sees it (its devicePixelRatio), the
-// context menu as it pops up, and a misspelt word put right from it.
+// drives it: the zoom as the page sees it (its devicePixelRatio), finding
+// as the marks show, the context menu's entries as working actions, and a
+// misspelt word marked and put right from it. Its spelling comes from the
+// dictionaries a copy of the program finds: this executable has none
+// beside it.
 class TestChatView : public QObject {
     Q_OBJECT
 public:
@@ -23,6 +29,8 @@ private slots:
     {
         QVERIFY(m_server.start());
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
+        useProgramDictionaries();
+        QCOMPARE(dictionariesFolder(), dictionaryFolderCandidates(QCoreApplication::applicationDirPath()).at(2));
         open();
     }
 
@@ -60,25 +68,56 @@ private slots:
         m_view->zoom(ZoomChange::ActualSize);
     }
 
-    // Written as in tst_webrules: "(Cut)" greyed, "-" a separator.
-    void contextMenus_data()
+    // "Find…" from a link's menu (which the facts of the click make as
+    // tst_webrules has it) or Ctrl+F opens the bar; the word is found as it
+    // is typed, Enter and F3 go on, with Shift back; Esc takes the bar and
+    // the marks away. Keys go to the window as the window system gives them.
+    void findInThePage()
     {
-        QTest::addColumn<QString>("element");
-        QTest::addColumn<QString>("menu");
-        const QString zoom = "-|Zoom in|Zoom out|(Actual size)";
-        QTest::newRow("plain text") << "text" << "Select all|" + zoom;
-        QTest::newRow("link") << "link" << "Open link in browser|Copy link address|" + zoom;
-        QTest::newRow("image") << "image" << "Copy image|Save image|" + zoom;
-        QTest::newRow("field") << "field"
-                << "(Undo)|(Redo)|(Cut)|(Copy)|Paste|(Select all)|" + zoom + "|-|Spelling";
-    }
-    void contextMenus()
-    {
-        QFETCH(QString, element);
-        QMenu *menu = rightClick(spot(element));
+        auto *bar = m_view->findChild<QWidget *>("findBar");
+        auto *result = m_view->findChild<QLabel *>("findResult");
+        const int unmarked = marks("text");
+        QMenu *menu = rightClick(spot("link"));
         QVERIFY(menu);
-        QTEST(written(menu), "menu");
-        menu->close();
+        QCOMPARE(written(menu), "Open link in browser|Copy link address|-|Find…|-|Zoom in|Zoom out|(Actual size)");
+        QVERIFY(clickEntry(menu, "Find…"));
+        QTRY_VERIFY(bar->isVisible());
+        type("chat");
+        QTRY_COMPARE_WITH_TIMEOUT(result->text(), "1 of 3", 5000);
+        QTRY_VERIFY(marks("text") > unmarked);
+        const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; const char *shown; } steps[] = {
+            { Qt::Key_Return, {}, "2 of 3" }, { Qt::Key_F3, {}, "3 of 3" },
+            { Qt::Key_Return, Qt::ShiftModifier, "2 of 3" }, { Qt::Key_F3, Qt::ShiftModifier, "1 of 3" },
+        };
+        for (const auto &step : steps) {
+            QTest::keyClick(m_window->windowHandle(), step.key, step.modifiers);
+            QTRY_COMPARE_WITH_TIMEOUT(result->text(), step.shown, 5000);
+        }
+        QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!bar->isVisible());
+        QTRY_COMPARE(marks("text"), unmarked);
+
+        QTest::keyClick(m_window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(result->text().endsWith(" of 3"), 5000); // what it held, found again
+        type("zz");
+        QTRY_COMPARE_WITH_TIMEOUT(result->text(), "No matches", 5000);
+        QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!bar->isVisible());
+    }
+
+    // The owner's own "Save image" is not a page sending files: the fourth
+    // within a minute is saved too.
+    void ownersSavesAreNotCounted()
+    {
+        DownloadSaver saver(m_profile, DownloadSaver::kPace, nullptr);
+        QSignalSpy messages(&saver, &DownloadSaver::message);
+        for (int saved = 1; saved <= 4; ++saved) {
+            QMenu *menu = rightClick(spot("image"));
+            QVERIFY(menu && clickEntry(menu, "Save image"));
+            QTRY_COMPARE_WITH_TIMEOUT(messages.size(), saved, 10000);
+            QVERIFY2(messages.last().at(0).toString().startsWith("Saved "),
+                     qPrintable(messages.last().at(0).toString()));
+        }
     }
 
     // The language is chosen from the field's menu; a word typed wrong gets
@@ -94,7 +133,9 @@ private slots:
         menu->close();
 
         const QPoint word = spot("field", 0.1);
-        QVERIFY(xdotool(word, "click 1 sleep 0.5 type --delay 80 helo,"));
+        QVERIFY(xdotool(word, "click 1 sleep 0.5"));
+        const int unmarked = marks("field", Qt::red);
+        QVERIFY(xdotool(word, "type --delay 80 helo,"));
         // The engine checks a little after the typing.
         QVERIFY(QTest::qWaitFor([&] {
             menu = rightClick(word);
@@ -103,11 +144,11 @@ private slots:
             delete menu;
             return false;
         }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return marks("field", Qt::red) > unmarked; }, 10000));
         const QStringList suggestions = m_view->lastContextMenuRequest()->spellCheckerSuggestions();
         QVERIFY(suggestions.contains("hello"));
         QCOMPARE(written(menu).section("|-|", 0, 0), suggestions.join(u'|'));
-        const QRect first = menu->actionGeometry(menu->actions().first());
-        QVERIFY(xdotool(menu->mapToGlobal(first.center()), "click 1"));
+        QVERIFY(clickEntry(menu, suggestions.first()));
         QTRY_COMPARE_WITH_TIMEOUT(script("document.getElementById('field').value").toString(),
                                   suggestions.first() + ",", 5000);
     }
@@ -117,15 +158,12 @@ private:
     void open()
     {
         m_window.reset(); // one profile at a time
-        m_window = std::make_unique<QWidget>();
-        m_window->resize(500, 400);
-        m_view = new ChatView(m_window.get()); // goes before the profile
+        m_window = std::make_unique<ViewWindow>(QSize(500, 400));
+        m_view = m_window->fill(new ChatView(m_window.get())); // goes before the profile
         m_profile = new BrowserProfile(m_window.get());
         m_view->setPage(new QWebEnginePage(m_profile->profile(), m_view));
         m_view->useProfile(m_profile);
-        (new QVBoxLayout(m_window.get()))->addWidget(m_view);
-        m_window->layout()->setContentsMargins(0, 0, 0, 0);
-        m_window->show();
+        QVERIFY(m_window->showExposed());
         load();
     }
     void load()
@@ -163,6 +201,37 @@ private:
         (void)QTest::qWaitFor([] { return QApplication::activePopupWidget(); }, 5000);
         return qobject_cast<QMenu *>(QApplication::activePopupWidget());
     }
+    // Clicks the menu's entry of that text; false where it has none.
+    static bool clickEntry(const QMenu *menu, const QString &text)
+    {
+        for (QAction *action : menu->actions())
+            if (action->text() == text)
+                return xdotool(menu->mapToGlobal(menu->actionGeometry(action).center()), "click 1");
+        return false;
+    }
+    // Keys typed into the window, as the window system gives them.
+    void type(const QByteArray &keys)
+    {
+        for (const char key : keys)
+            QTest::keyClick(m_window->windowHandle(), key);
+    }
+    // How many pixels of an element of the page are painted with a mark:
+    // the find highlights (yellow, and orange for the match shown), or the
+    // spelling's red.
+    int marks(const QString &element, QColor mark = QColor(255, 200, 0))
+    {
+        const QVariantList r = script(QString("var r = document.getElementById('%1')"
+                                              ".getBoundingClientRect(); [r.x, r.y, r.width, r.height]").arg(element)).toList();
+        const QRect area(m_view->mapTo(m_window.get(), QPoint(r.value(0).toInt(), r.value(1).toInt())),
+                         QSize(r.value(2).toInt(), r.value(3).toInt()));
+        const QImage shot = m_window->screen()->grabWindow(m_window->winId()).toImage().copy(area);
+        int count = 0;
+        for (int i = 0; i < shot.width() * shot.height(); ++i) {
+            const QColor seen = shot.pixelColor(i % shot.width(), i / shot.width());
+            count += seen.red() > 200 && qAbs(seen.green() - mark.green()) < 110 && seen.blue() < 90;
+        }
+        return count;
+    }
     static QString written(const QMenu *menu)
     {
         QStringList texts;
@@ -174,7 +243,7 @@ private:
     }
 
     TestHttpServer m_server;
-    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<ViewWindow> m_window;
     BrowserProfile *m_profile = nullptr; // the window's
     ChatView *m_view = nullptr;
 };

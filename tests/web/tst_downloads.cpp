@@ -4,10 +4,12 @@
 #include "web/downloadrules.h"
 #include "web/downloadsaver.h"
 #include "web/guardedpage.h"
+#include "support/datarow.h"
 #include "support/onscreen.h"
+#include "support/openedurls.h"
 #include "support/testhttpserver.h"
+#include "support/viewwindow.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -46,9 +48,6 @@ class TestDownloads : public QObject {
 public:
     static void initMain() { useSoftwareCompositing(); }
 
-public slots:
-    void openOutside(const QUrl &url) { m_opened.append(url); }
-
 private slots:
     void initTestCase()
     {
@@ -57,117 +56,59 @@ private slots:
         QVERIFY(dirs.open(QIODevice::WriteOnly));
         dirs.write("XDG_DOWNLOAD_DIR=\"" + m_folder.toUtf8() + "\"\n");
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openOutside");
         m_tray = new TrayIcon(QIcon(QStringLiteral(":/icons/talvorin-32.png")), &m_menu, this);
         m_tray->show();
-        m_profile = new BrowserProfile(this);
-        m_view.setPage(new GuardedPage(m_profile->profile(), [](const QUrl &) { return true; }, &m_view));
-        m_view.resize(400, 300);
-        m_view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&m_view));
-    }
-    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-
-    void fileNames_data()
-    {
-        QTest::addColumn<QString>("suggested");
-        QTest::addColumn<QStringList>("taken");
-        QTest::addColumn<QString>("saved");
-        const auto row = [](const char *name, const QString &suggested, const QString &saved,
-                            const QStringList &taken = {}) {
-            QTest::newRow(name) << suggested << taken << saved;
-        };
-        row("plain", "notes.txt", "notes.txt");
-        row("parent", "../x", "_x");
-        row("backslashes", "..\\..\\a\\b.txt", "_.._a_b.txt");
-        // Controls, and an override that would show "bill.exe" as "billexe.txt".
-        row("controls", "a\nb\t\x01" "bill\u202Etxt.exe", "a_b__bill_txt.exe");
-        row("dots and blanks around", " .notes.txt. . ", "notes.txt");
-        row("nothing left", "..", "download");
-        row("windows characters", "a<b>:c\"d|e?f*.txt", "a_b__c_d_e_f_.txt");
-        row("windows device", "con.txt", "_con.txt");
-        row("taken", "notes.txt", "notes (1).txt", { "notes.txt" });
-        row("taken twice", "notes.txt", "notes (2).txt", { "notes (1).txt", "notes.txt" });
-        row("taken, other case", "notes.txt", "notes (1).txt", { "NOTES.TXT" });
-        row("temporary name taken", "notes.txt", "notes (1).txt", { "notes.txt.part" });
-        row("taken, double extension", "b.tar.gz", "b (1).tar.gz", { "b.tar.gz" });
-        row("taken, no extension", "README", "README (1)", { "README" });
-        // 255 bytes less ".part" and the engine's ".download".
-        const QString longName = QString(300, u'a') + ".pdf";
-        row("long", longName, QString(237, u'a') + ".pdf");
-        row("long, taken", longName, QString(233, u'a') + " (1).pdf", { QString(237, u'a') + ".pdf" });
-        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(100);
-        row("long, four bytes each", emoji + ".txt", emoji.left(2 * 59) + ".txt");
-        row("long extension", "x." + QString(300, u'y'), "x." + QString(239, u'y'));
-    }
-
-    void fileNames()
-    {
-        QFETCH(QString, suggested);
-        QFETCH(QStringList, taken);
-        QFETCH(QString, saved);
-        QCOMPARE(savedFileName(suggested, taken), saved);
-    }
-
-    void progressLines()
-    {
-        QCOMPARE(progressLine("notes.zip", 5662311, 12582912), "Saving notes.zip: 45 % of 12 MB");
-        QCOMPARE(progressLine("notes.zip", 3565158, -1), "Saving notes.zip: 3.4 MB so far");
-        QCOMPARE(progressLine("%2.zip", 0, 512), "Saving %2.zip: 0 % of 512 bytes");
-    }
-
-    // Three within the window, the fourth refused and told, the fifth
-    // refused quietly; once the window has passed, the same again.
-    void paceRefusesBursts()
-    {
-        DownloadPace pace(300, 3);
-        for (int round = 0; round < 2; ++round) {
-            QList<DownloadPace::Verdict> verdicts;
-            for (int i = 0; i < 5; ++i)
-                verdicts << pace.take();
-            QCOMPARE(verdicts, QList({ DownloadPace::Save, DownloadPace::Save, DownloadPace::Save,
-                                       DownloadPace::RefuseAndTell, DownloadPace::Refuse }));
-            QTest::qWait(350);
-        }
+        m_view = m_window.fill(new QWebEngineView(&m_window));
+        m_profile = new BrowserProfile(&m_window);
+        m_view->setPage(new GuardedPage(m_profile->profile(), [](const QUrl &) { return true; }, m_view));
+        QVERIFY(m_window.showExposed());
     }
 
     // Into a folder that is not there yet, whole. A slow one shows its
     // progress on the tooltip without its own name yet; the owner's file
     // takes that name meanwhile and is kept, the rename at the end never
-    // replacing it. One the server breaks off leaves nothing at all.
+    // replacing it. One the server breaks off leaves nothing at all. Where
+    // the folder gives a complete file no name, it is kept and told.
     void downloads_data()
     {
         QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("move"); // how the folder names a complete file; "": as it does
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("told");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("progress");
         const QByteArray big = QByteArray("0123456789").repeated(6554), notes = "the notes\n";
         m_server.setPage("/link", "<a id=a href=/data download=report.csv></a><script>a.click()</script>");
         m_server.setPage("/data", notes, 200, { "Content-Type: application/octet-stream\r\n" });
         m_server.setPage("/slow", big, 200, { attachment("slow.bin"), 4096, 150 });
-        m_server.setPage("/unsized", big, 200, { attachment("slow.bin"), 4096, 150, -1, false });
         m_server.setPage("/cut", big, 200, { attachment("slow.bin"), 4096, 150, 20000 });
-        const auto row = [](const char *name, const char *path, const QString &saved,
-                            const QByteArray &body, const QString &progress = {}) {
-            QTest::newRow(name) << QByteArray(path) << saved << body << progress;
-        };
-        row("link", "/link", "report.csv", notes);
+        const auto row = dataRows<QByteArray, QString, QStringList, QString, QByteArray, QString>();
+        row("link", "/link", {}, { "report.csv" }, "Saved report.csv", notes, {});
         const QString percent = "Saving slow.bin: \\d+ % of 64 KB";
-        row("slow", "/slow", "slow (1).bin", big, percent);
-        row("no size", "/unsized", "slow (1).bin", big, "Saving slow.bin: [\\d.]+ KB so far");
-        row("broken off", "/cut", {}, {}, percent);
+        row("slow", "/slow", {}, { "slow (1).bin" }, "Saved slow (1).bin", big, percent);
+        row("broken off", "/cut", {}, {}, "Could not save slow.bin", {}, percent);
+        row("no name given", "/link", "refused", { "report.csv.part" },
+            "Saved as report.csv.part|The file is complete in " + m_folder, notes, {});
+        row("old name kept", "/link", "linked", { "report.csv", "report.csv.part" },
+            "Saved report.csv|In " + m_folder + ", where report.csv.part names the same file: it could not be removed (Operation not permitted)", notes, {});
     }
 
     void downloads()
     {
         QFETCH(QByteArray, path);
-        QFETCH(QString, saved);
+        QFETCH(QString, move);
+        QFETCH(QStringList, files);
+        QFETCH(QString, told);
         QFETCH(QByteArray, body);
         QFETCH(QString, progress);
         QDir(m_folder).removeRecursively();
         useSaver({ 3, 60000, 300 });
+        if (!move.isEmpty()) // a folder that refuses to name the file, or to unname it
+            m_saver->setFileMove([move](const QString &from, const QString &to, QString *error) {
+                *error = "Operation not permitted";
+                return move == "linked" && QFile::copy(from, to) ? MoveResult::MovedOldNameKept : MoveResult::Failed;
+            });
         page()->load(QUrl(m_server.url(path)));
-        QStringList files = saved.isEmpty() ? QStringList() : QStringList(saved);
         if (!progress.isEmpty()) {
             const QRegularExpression line('^' + progress + '$');
             QTRY_VERIFY_WITH_TIMEOUT(tray()->toolTip().split(u'\n').indexOf(line) > 0, 10000);
@@ -175,7 +116,6 @@ private slots:
             QVERIFY(!mine.exists() && mine.open(QIODevice::NewOnly) && mine.write("mine"));
             files << "slow.bin"; // sorts after "slow (1).bin"
         }
-        const QString told = saved.isEmpty() ? "Could not save slow.bin" : "Saved " + saved;
         QTRY_VERIFY_WITH_TIMEOUT(balloonText().contains(told), 15000);
         QVERIFY(!tray()->toolTip().contains("Saving"));
         QCOMPARE(savedFiles(), files);
@@ -184,11 +124,11 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), name == "slow.bin" ? QByteArray("mine") : body);
         }
-        if (saved.isEmpty())
+        if (files.isEmpty())
             return;
         // The message opens the folder; other messages still bring the window.
         emit tray()->messageClicked();
-        QCOMPARE(m_opened.value(m_opened.size() - 1), QUrl::fromLocalFile(m_folder));
+        QCOMPARE(m_opened.all().value(m_opened.all().size() - 1), QUrl::fromLocalFile(m_folder));
         QSignalSpy restore(m_tray, &TrayIcon::restoreRequested);
         m_tray->notify(QStringLiteral("Visitor"), QStringLiteral("hello"));
         emit tray()->messageClicked();
@@ -203,13 +143,16 @@ private slots:
     {
         QDir(m_folder).removeRecursively();
         QSignalSpy messages(&useSaver({ 3, 60000, 300 }), &DownloadSaver::message);
+        QSignalSpy requested(m_profile->profile(), &QWebEngineProfile::downloadRequested);
         for (int i = 0; i < 6; ++i)
             m_server.setPage("/item?" + QByteArray::number(i), "item", 200, { attachment("../.item.txt") });
         m_server.setPage("/burst", "<body><script>for (var i = 0; i < 6; ++i) {"
                                    " var a = document.createElement('a'); a.href = '/item?' + i;"
                                    " a.download = ''; document.body.appendChild(a); a.click(); }</script>");
         page()->load(QUrl(m_server.url("/burst")));
+        // Every one of the six answered, the refused ones told or not.
         QTRY_COMPARE_WITH_TIMEOUT(messages.size(), 4, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(requested.size(), 6, 15000);
         QStringList titles;
         for (const QList<QVariant> &message : messages)
             titles << message.at(0).toString();
@@ -219,14 +162,15 @@ private slots:
         const QStringList saved { "_.item (1).txt", "_.item (2).txt", "_.item.txt" };
         QCOMPARE(savedFiles(), saved);
 
-        QSignalSpy requested(m_profile->profile(), &QWebEngineProfile::downloadRequested);
         page()->triggerAction(QWebEnginePage::SavePage);
-        QTRY_COMPARE(requested.size(), 1);
-        auto *request = requested.at(0).at(0).value<QWebEngineDownloadRequest *>();
+        QTRY_COMPARE(requested.size(), 7);
+        auto *request = requested.at(6).at(0).value<QWebEngineDownloadRequest *>();
+        QVERIFY(request->isSavePageDownload());
         QTRY_COMPARE(request->state(), QWebEngineDownloadRequest::DownloadCancelled);
 
         useSaver({ 3, 60000, 300 });
-        m_server.setPage("/ending", QByteArray(65536, 'x'), 200, { attachment("slow.bin"), 4096, 150 });
+        // Far from complete when the program ends, however slowly the test runs.
+        m_server.setPage("/ending", QByteArray(1 << 22, 'x'), 200, { attachment("slow.bin"), 4096, 150 });
         page()->load(QUrl(m_server.url("/ending")));
         QTRY_VERIFY_WITH_TIMEOUT(savedFiles().contains("slow.bin.part.download"), 10000);
         m_saver.reset();
@@ -274,23 +218,23 @@ private slots:
         m_server.setPage("/sound", "<script>new Audio('/tone.wav').play().then("
                                    "function () { fetch('/played'); }, function () { fetch('/refused'); });</script>");
         for (const bool shown : { true, false }) {
-            m_view.setVisible(shown);
+            m_window.setVisible(shown);
             const int played = m_server.count("/played") + 1;
             page()->load(QUrl(m_server.url("/sound")));
             QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/played") + m_server.count("/refused"), played, 15000);
             QCOMPARE(m_server.count("/played"), played);
         }
-        m_view.show();
+        m_window.show();
     }
 
 private:
-    QWebEnginePage *page() const { return m_view.page(); }
+    QWebEnginePage *page() const { return m_view->page(); }
     QSystemTrayIcon *tray() const { return m_tray->findChild<QSystemTrayIcon *>(); }
 
     // A fresh saver with its own pace, wired to the tray as the program wires it.
     DownloadSaver &useSaver(DownloadSaver::Pace pace)
     {
-        m_saver = std::make_unique<DownloadSaver>(m_profile->profile(), pace, nullptr);
+        m_saver = std::make_unique<DownloadSaver>(m_profile, pace, nullptr);
         connect(m_saver.get(), &DownloadSaver::progressChanged, m_tray, &TrayIcon::showDownloads);
         connect(m_saver.get(), &DownloadSaver::message, m_tray, &TrayIcon::notifyOpening);
         return *m_saver;
@@ -315,7 +259,7 @@ private:
             }
         });
         poll.start(20);
-        clickAndType(&m_view, {});
+        clickAndType(m_view, {});
         return QTest::qWaitFor([&opened] { return !opened.isEmpty(); }, 15000) ? opened : "(none)";
     }
 
@@ -323,11 +267,12 @@ private:
     QTemporaryDir m_config, m_root;
     const QString m_folder = m_root.filePath(QStringLiteral("Downloads"));
     QMenu m_menu;
-    QWebEngineView m_view;
+    ViewWindow m_window { QSize(400, 300) };
+    QWebEngineView *m_view = nullptr; // the window's, as the profile is
     BrowserProfile *m_profile = nullptr;
     TrayIcon *m_tray = nullptr;
     std::unique_ptr<DownloadSaver> m_saver;
-    QList<QUrl> m_opened;
+    OpenedUrls m_opened { { "file" } };
 };
 
 QTEST_MAIN(TestDownloads)

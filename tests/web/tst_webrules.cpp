@@ -1,7 +1,11 @@
+#include "support/datarow.h"
 #include "web/badgerules.h"
 #include "web/callpermissions.h"
 #include "web/contextmenurules.h"
 #include "web/permissions.h"
+#include "web/dictionaries.h"
+#include "web/downloadrules.h"
+#include "web/filepicker.h"
 #include "web/spellinglanguages.h"
 #include "web/zoomsteps.h"
 
@@ -12,8 +16,10 @@ using R = QWebEngineContextMenuRequest;
 
 // The decisions of the browser side, apart from any browser or screen: the
 // badge's click and where pages may go, the zoom's steps (its keys: see
-// tst_chatview), the spelling language, what the chat's context menu holds
-// and what pages may use (the calls as the owner answers them: see tst_frmmain).
+// tst_chatview), the spelling language and where its dictionaries are, what
+// the chat's context menu holds, the names and pace of downloads, the file
+// picker's filter and what pages may use (the calls as the owner answers
+// them: see tst_frmmain).
 class TestWebRules : public QObject {
     Q_OBJECT
 private slots:
@@ -51,17 +57,15 @@ private slots:
         QTest::addColumn<bool>("allowed");
         const QUrl web(QStringLiteral("https://badge.example.com/b"));
         const QUrl local(QStringLiteral("file:///srv/demo/badge.html"));
-        const auto row = [](const char *target, const QUrl &badge, bool allowed) {
-            QTest::newRow(target) << QUrl(QLatin1String(target)) << badge << allowed;
-        };
-        row("http://example.com/chat", web, true);
-        row("https://example.com/", web, true);
-        row("about:blank", web, true);
-        row("file:///etc/passwd", web, false);
-        row("javascript:alert(1)", web, false);
-        row("file:///srv/demo/sub/c.html", local, true);
-        row("file:///srv/demo/../secret.html", local, false);
-        row("file:///srv/demo2/chat.html", local, false);
+        const auto row = dataRows<QUrl, QUrl, bool>();
+        row("http", QUrl("http://example.com/chat"), web, true);
+        row("https", QUrl("https://example.com/"), web, true);
+        row("blank", QUrl("about:blank"), web, true);
+        row("file", QUrl("file:///etc/passwd"), web, false);
+        row("javascript", QUrl("javascript:alert(1)"), web, false);
+        row("file below", QUrl("file:///srv/demo/sub/c.html"), local, true);
+        row("file above", QUrl("file:///srv/demo/../secret.html"), local, false);
+        row("file beside", QUrl("file:///srv/demo2/chat.html"), local, false);
     }
     void navigation()
     {
@@ -122,13 +126,13 @@ private slots:
     {
         QTest::addColumn<ContextFacts>("facts");
         QTest::addColumn<QString>("menu");
-        const QString zoom = "Zoom in|Zoom out|(Actual size)";
-        ContextFacts selected, link, image, field; // plain text and a link: see tst_chatview
+        const QString zoom = "Find\u2026|-|Zoom in|Zoom out|(Actual size)";
+        ContextFacts selected, link, image, field;
         selected.selectedText = "words";
         selected.editFlags = R::EditFlags(R::CanCopy) | R::CanSelectAll;
         selected.zoomFactor = 5.0;
         QTest::newRow("selection, zoomed in fully")
-                << selected << "Copy|Select all|-|(Zoom in)|Zoom out|Actual size";
+                << selected << "Copy|Select all|-|Find\u2026|-|(Zoom in)|Zoom out|Actual size";
         link.link = QUrl("mailto:owner@example.com");
         QTest::newRow("mail link") << link << "Copy link address|-|" + zoom;
         image.image = true;
@@ -151,6 +155,9 @@ private slots:
         remembered.siteRemembered = true;
         QTest::newRow("site with remembered answers")
                 << remembered << "(Select all)|-|" + zoom + "|-|Forget site permissions";
+        field.spellingLanguages.clear();
+        QTest::newRow("no dictionaries")
+                << field << "hello|help|-|" + editing + "Spelling[(No dictionaries found)]";
     }
     void contextMenu()
     {
@@ -240,6 +247,108 @@ private slots:
         QCOMPARE(calls.request({ &chat, site, P::MediaAudioCapture }), R::Ask);
         calls.answer(false, false);
         QCOMPARE(calls.request({ &chat, site, P::MediaAudioCapture }), R::Ask);
+    }
+
+    // A copy of the program in a folder of its own finds the build's
+    // dictionaries; ones in its install's share folder come before, and
+    // ones beside it first. A folder without any is passed over.
+    void dictionaryFolders()
+    {
+        QTemporaryDir root;
+        const QString bin = root.filePath("bin");
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(dictionaryLanguages(programDictionaries(bin)).contains("en-US"));
+        for (const QString &folder : { root.filePath("share/TalvorinTool/qtwebengine_dictionaries"),
+                                       bin + "/qtwebengine_dictionaries" }) {
+            QVERIFY(QDir().mkpath(folder) && programDictionaries(bin) != folder);
+            QVERIFY(QFile(folder + "/xx.bdic").open(QIODevice::WriteOnly));
+            QCOMPARE(programDictionaries(bin), folder);
+        }
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QString>("suggested");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QStringList>("taken");
+        const auto row = dataRows<QString, QString, QStringList>();
+        row("plain", "notes.txt", "notes.txt", {});
+        row("parent", "../x", "_x", {});
+        row("backslashes", "..\\..\\a\\b.txt", "_.._a_b.txt", {});
+        // Controls, and an override that would show "bill.exe" as "billexe.txt".
+        row("controls", "a\nb\t\x01" "bill\u202Etxt.exe", "a_b__bill_txt.exe", {});
+        row("dots and blanks around", " .notes.txt. . ", "notes.txt", {});
+        row("nothing left", "..", "download", {});
+        row("windows characters", "a<b>:c\"d|e?f*.txt", "a_b__c_d_e_f_.txt", {});
+        row("windows device", "con.txt", "_con.txt", {});
+        row("taken", "notes.txt", "notes (1).txt", { "notes.txt" });
+        row("taken twice", "notes.txt", "notes (2).txt", { "notes (1).txt", "notes.txt" });
+        row("taken, other case", "notes.txt", "notes (1).txt", { "NOTES.TXT" });
+        row("temporary name taken", "notes.txt", "notes (1).txt", { "notes.txt.part" });
+        row("taken, double extension", "b.tar.gz", "b (1).tar.gz", { "b.tar.gz" });
+        row("taken, no extension", "README", "README (1)", { "README" });
+        // 255 bytes less ".part" and the engine's ".download".
+        const QString longName = QString(300, u'a') + ".pdf";
+        row("long", longName, QString(237, u'a') + ".pdf", {});
+        row("long, taken", longName, QString(233, u'a') + " (1).pdf", { QString(237, u'a') + ".pdf" });
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(100);
+        row("long, four bytes each", emoji + ".txt", emoji.left(2 * 59) + ".txt", {});
+        row("long extension", "x." + QString(300, u'y'), "x." + QString(239, u'y'), {});
+    }
+    void fileNames()
+    {
+        QFETCH(QString, suggested);
+        QFETCH(QStringList, taken);
+        QTEST(savedFileName(suggested, taken), "saved");
+    }
+
+    void progressLines()
+    {
+        QCOMPARE(progressLine("notes.zip", 5662311, 12582912), "Saving notes.zip: 45 % of 12 MB");
+        QCOMPARE(progressLine("notes.zip", 3565158, -1), "Saving notes.zip: 3.4 MB so far");
+        QCOMPARE(progressLine("%2.zip", 0, 512), "Saving %2.zip: 0 % of 512 bytes");
+    }
+
+    // Three within the window, the fourth refused and told, the fifth
+    // refused quietly, a moment before the window ends too; once it has
+    // passed, the same again.
+    void paceRefusesBursts()
+    {
+        qint64 now = 1000;
+        DownloadPace pace(300, 3, [&now] { return now; });
+        for (int round = 0; round < 2; ++round) {
+            QList<DownloadPace::Verdict> verdicts;
+            for (int i = 0; i < 4; ++i)
+                verdicts << pace.take();
+            now += 299;
+            verdicts << pace.take();
+            QCOMPARE(verdicts, QList({ DownloadPace::Save, DownloadPace::Save, DownloadPace::Save,
+                                       DownloadPace::RefuseAndTell, DownloadPace::Refuse }));
+            now += 1;
+        }
+    }
+
+    // The input's `accept` types as the picker's filter; "…" stands for
+    // whatever the system's MIME types add.
+    void pickerFilters_data()
+    {
+        QTest::addColumn<QStringList>("accepted");
+        QTest::addColumn<QString>("filters");
+        const QString all = "|All files (*)";
+        QTest::newRow("extensions") << QStringList { ".pdf", " .PNG" } << "Accepted files (*.pdf *.png)" + all;
+        QTest::newRow("type and its extension")
+                << QStringList { "application/pdf", ".pdf" } << "Accepted files (*.pdf)" + all;
+        QTest::newRow("a group") << QStringList { ".pdf", "image/*" }
+                                 << "Accepted files (*.pdf\u2026 *.png\u2026)" + all;
+        QTest::newRow("nothing known") << QStringList { "application/x-unknown" } << "";
+    }
+    void pickerFilters()
+    {
+        QFETCH(QStringList, accepted);
+        QFETCH(QString, filters);
+        const QString got = FilePicker::nameFilters(accepted).join(u'|');
+        const QString pattern = QRegularExpression::escape(filters).replace(QRegularExpression::escape("\u2026"), ".*");
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(got).hasMatch(), qPrintable(got));
     }
 };
 
