@@ -272,7 +272,7 @@ private slots:
         // Only the page that never answers may wait for the deadline.
         window.setExitTimeout(bad.endsWith("/silent") ? 800 : 60000);
         QTimer again;
-        connect(&again, &QTimer::timeout, &window, &frmMain::mnuExit_Click);
+        connect(&again, &QTimer::timeout, m_program->action("mnutrayexit"), &QAction::trigger);
         again.start(300);
         m_program->action("mnutrayexit")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 5000);
