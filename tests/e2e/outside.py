@@ -1,7 +1,7 @@
 # What the suites that drive the built program from outside share: a local
 # site that records every path it is asked for, copies of the program in
 # folders of their own started with a throw-away home, and the main window
-# and its menus through xdotool and xprop. The program is the first argument.
+# and its menus through xdotool. The program is the first argument.
 import os, shutil, subprocess, sys, tempfile, threading, time
 from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
@@ -38,12 +38,6 @@ def wait_until(condition, what, seconds=30):
         time.sleep(0.1)
 
 
-# The command's output; what goes wrong shows on stderr, and in the wait that follows.
-def run(*command, display=None):
-    return subprocess.run(command, stdout=subprocess.PIPE, text=True,
-                          env=dict(os.environ, DISPLAY=display or os.environ["DISPLAY"])).stdout
-
-
 # The program at `exe` with a throw-away home. More environment in env; a None
 # there takes the variable away. With a log, its stderr goes there, with the
 # engine's switches in it.
@@ -74,11 +68,6 @@ def xdotool(*command, display=None):
                           env=dict(os.environ, DISPLAY=display or os.environ["DISPLAY"]))
     assert done.returncode == 0 or (command[0] == "search" and not done.stdout), ("xdotool", command, done)
     return done.stdout
-
-
-# A window's property as xprop prints it.
-def xprop(window, name):
-    return run("xprop", "-id", window, name)
 
 
 # The main window's id while it is on screen, else an empty string.

@@ -3,11 +3,10 @@
 # Run A is on a D-Bus desktop (this test plays the StatusNotifierWatcher with
 # its host, and the screen saver), sleeps and wakes after each Status item,
 # is locked and unlocked a thousand times with its guardian stopped, and
-# is killed, as in a crash; run B is on the
-# X11 desktop with trayer's notification area, and ends with a logout's
-# SIGTERM. A fake logind on a private system bus serves both. Then three starts on
-# weston's headless Wayland desktop: with XWayland, with it but Qt's Wayland
-# platform chosen, and without. The command line comes first.
+# is killed, as in a crash; a fake logind on a private system bus serves it.
+# Then, after the crash, three starts on weston's headless Wayland desktop:
+# with XWayland, with it but Qt's Wayland platform chosen, and without. The
+# command line comes first.
 # Usage: test_outside.py PATH-TO-TalvorinTool PATH-TO-private-bus.conf VERSION
 # (on an X display with openbox and trayer, as scripts/test gives it).
 import os, re, select, shutil, signal, socket, subprocess, sys, tempfile, threading
@@ -15,7 +14,7 @@ from pathlib import Path
 import dbus, dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
-from outside import EXE, GUARDIAN, guardian_of, asked, copied, finish, folder, menu, run, site, wait_until, window, xdotool, xprop
+from outside import EXE, GUARDIAN, guardian_of, asked, copied, finish, folder, menu, site, wait_until, window
 import outside
 
 # The fakes answer on a thread of their own: dbus-python must know of threads
@@ -103,11 +102,6 @@ def start(session, exe=None, **more):
                          DBUS_SYSTEM_BUS_ADDRESS=system, **more)
 
 
-# A copy in a folder of its own, whose only link is the start-up one.
-def start_copy(session, link):
-    return start(session, copied("[linkstart]=" + link + "\r\n"))
-
-
 # A sleep, let go once the site has heard the status links `told` (and the
 # program looks `asleep`), then a wake, after which the next sleep is held.
 def sleep_and_wake(told, asleep=lambda: True):
@@ -123,21 +117,6 @@ def sleep_and_wake(told, asleep=lambda: True):
 ONLINE = r"Your site shows you online since \d\d:\d\d"
 NOT_REACHED = r"Your site was not reached since \d\d:\d\d \(connection refused\) \u2014 next try at \d\d:\d\d"
 FAILED = r"Your site answered 500 Internal Server Error at \d\d:\d\d"
-
-
-# The icons docked in trayer's panel: the middle of each on the screen, and
-# what it shows: "warning" (an amber mark), "colour" (the own blue) or "grey".
-def docked():
-    found = re.findall(r'"TalvorinTool"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)', "".join(
-        run("xwininfo", "-tree", "-id", panel) for panel in xdotool("search", "--name", "^panel$").split()))
-    icons = []
-    for w, h, x, y in ((int(v) for v in size_and_place) for size_and_place in found):
-        rgb = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "-depth", "8",
-                              "rgb:-"], stdout=subprocess.PIPE).stdout
-        pixels = list(zip(rgb[0::3], rgb[1::3], rgb[2::3]))
-        icons.append(((x + w // 2, y + h // 2), "warning" if any(r > 200 and 120 < g < 210 and b < 60 for r, g, b in pixels)
-                      else "colour" if any(b - r > 100 for r, g, b in pixels) else "grey"))
-    return icons
 
 
 # Without a display: the status and the first line of the answer.
@@ -177,30 +156,32 @@ def run_a():
     own_icon = get("IconPixmap")
     # Copies beside other settings files run as well: one whose site is down,
     # one whose site fails. Neither may ever look as if it had been heard.
-    looks = []
     for link, said in ((REFUSED, NOT_REACHED), ("http://127.0.0.1:%d/fail" % site.server_port, FAILED)):
-        copy = start_copy(session, link)
-        wait_until(lambda: len(Watcher.items) == len(looks) + 2, "the copy's item registers")
-        seen, copy_get = [], getter(Watcher.items[-1])
+        copy, seen = start(session, copied("[linkstart]=" + link + "\r\n")), []
+        wait_until(lambda: len(Watcher.items) == 2, "the copy's item registers")
+        copy_get = getter(Watcher.items.pop())
         wait_until(lambda: seen.append(tip(copy_get)) or re.fullmatch(said, seen[-1][1]), said)
         assert all(line[0] == OWN_TIP and "online" not in line[1] for line in seen), seen
-        looks.append(copy_get("IconPixmap"))
+        assert copy_get("IconPixmap") != own_icon, "a site not heard looks as one that answered"
         copy.kill()  # its window would stand beside the first one's
-    assert looks[0] == looks[1] != own_icon, "a site not heard looks as one that answered"
     tray_menu = bus.get_object(Watcher.items[0], get("Menu"))
     entries = [(i, str(p["label"]), p.get("toggle-state", -1))
                for i, p, _ in tray_menu.GetLayout(0, -1, [], dbus_interface=MENU)[1][2]]
     assert [entry[1:] for entry in entries] == [("Restore", -1), ("Maizimize", -1), ("Minimize", -1),
         ("Always on top", 1), ("Start with windows", 1), ("Show in taskbar", 0), ("Exit", -1)], entries
     wait_until(lambda: window() and "/chat.html" in asked, "the window shows the chat")
-    tray_menu.Event(entries[2][0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0), dbus_interface=MENU)
-    wait_until(lambda: not window(), "Minimize hides the window")
+    minimize = lambda: tray_menu.Event(entries[2][0], "clicked", dbus.Int32(0, variant_level=1), dbus.UInt32(0),
+                                       dbus_interface=MENU) or wait_until(lambda: not window(), "Minimize hides")
+    minimize()
     Path(folder, "title.txt").write_text("(3) Visitor: hello")
     wait_until(lambda: tip(get)[0] == "3 new messages", "the count in the tooltip")
     assert get("IconPixmap") != own_icon, "no count on the icon"
+    assert start(session).wait(30) == 0, "a second copy ran on"
+    wait_until(window, "a second copy brings the first one's window back")
+    wait_until(lambda: tip(get)[0] == OWN_TIP and get("IconPixmap") == own_icon, "the count cleared")
+    minimize()
     item.Activate(0, 0, dbus_interface=ITEM)
     wait_until(window, "Activate shows the window")
-    wait_until(lambda: tip(get)[0] == OWN_TIP and get("IconPixmap") == own_icon, "the count cleared")
     on_loop(lambda: saver.ActiveChanged(True))  # with "Away when idle" on, as the file has it
     wait_until(lambda: sent("/on", "/off")() and tip(get)[1].startswith("Away since"), "locked: exit link, away")
     on_loop(lambda: saver.ActiveChanged(False))
@@ -215,7 +196,7 @@ def run_a():
         menu(window(), "Right", *keys, "Return")
         told.append(clicked)
         wait_until(sent(*told), "the click sends " + clicked)
-        sleep_and_wake(told + slept[:1])
+        sleep_and_wake(told + slept[:1], lambda: not slept or get("IconPixmap") != own_icon)  # asleep: greyed
         told += slept
         wait_until(sent(*told), "the site told " + " ".join(told))
     # Its guardian stopped, a thousand locks and unlocks: the window keeps
@@ -232,49 +213,6 @@ def run_a():
     wait_until(lambda: "/off" in asked[heard_before:], "killed online: its guardian sends the exit link")
 
 
-# Beside the killed copy's lock, on the X11 desktop: trayer's icon, and logind.
-def run_b(session):  # a session bus with no notification area on it
-    asked.clear()
-    taken = len(Logind.inhibitors)
-    xdotool("mousemove", "1", "1", "mousemove", "2", "2")  # no idle owner, whatever ran before
-    log = os.path.join(folder, "b.log")
-    program = start(session, args=["--webEngineArgs", "--js-flags=--expose-gc"], log=log)  # the owner's own switch
-    wait_until(lambda: window() and "/chat.html" in asked, "a start after a crash shows the chat")
-    wait_until(lambda: any(path.startswith("/probe?gc=function") for path in asked), "the owner's switch in the page")
-    assert "enable-low-end-device-mode" in engine_switches(log), "the low-end mode lost beside the owner's switches"
-    state = lambda: xprop(window(), "_NET_WM_STATE")
-    wait_until(lambda: "_STATE_ABOVE" in state() and "_STATE_SKIP_TASKBAR" in state(), "on top, no taskbar button")
-    wait_until(lambda: sent("/on")() and len(Logind.inhibitors) == taken + 1, "the start link, a sleep delay")
-    sleep_and_wake(["/on", "/off"], lambda: [icon[1] for icon in docked()] == ["grey"])  # offline, greyed
-    wait_until(sent("/on", "/off", "/on"), "woken, the start link")
-    # On trayer's panel, from the screen: the icon of a site that answered
-    # beside that of a copy whose site is down.
-    wait_until(lambda: [icon[1] for icon in docked()] == ["colour"], "the own icon, for a site that answered")
-    copy = start_copy(session, REFUSED)
-    wait_until(lambda: sorted(icon[1] for icon in docked()) == ["colour", "warning"], "a warning beside it")
-    copy.kill()
-    copy.wait()
-    wait_until(lambda: len(docked()) == 1, "the copy's icon goes")
-
-    run("wmctrl", "-i", "-c", window())
-    wait_until(lambda: not window(), "the window manager's close hides the window")
-    assert start(session).wait(30) == 0, "a second copy ran on"
-    wait_until(window, "a second copy brings the first one's window back")
-    run("wmctrl", "-i", "-c", window())
-    wait_until(lambda: not window(), "the window manager's close hides the window again")
-    assert program.poll() is None, "the window manager's close ended the program"
-    middle = docked()[0][0]  # none: an IndexError here
-    xdotool("mousemove", str(middle[0]), str(middle[1]), "click", "1")
-    wait_until(window, "a click on the tray icon brings the window back")
-
-    program.send_signal(signal.SIGTERM)  # as a logout ends it
-    assert program.wait(30) == 0
-    assert sent("/on", "/off", "/on", "/off")(), asked
-    written = Path(folder, "talvorin.ini").read_bytes().decode()
-    assert re.fullmatch(re.escape(LINKS) + r"\[ontop\]=True\r\n\[taskbar\]=False\r\n\[startwin\]=True\r\n"
-                        r"\[height\]=\d+\r\n\[width\]=\d+\r\n\[away\]=True\r\n", written), written
-
-
 # The engine's switches as it was started, from the log the program left:
 # the user's own and the program's low-end mode.
 def engine_switches(log):
@@ -283,9 +221,10 @@ def engine_switches(log):
 
 # On weston's headless desktop: with XWayland the window is an X11 one there,
 # unless the owner chose Qt's Wayland platform; without, the program runs as a
-# Wayland client. Each time: the chat, the owner's engine switches in
-# QTWEBENGINE_CHROMIUM_FLAGS, and Exit on a late signal.
-def on_weston(session, xwayland, platform, number):
+# Wayland client. Each time: the chat (the first one after a crash), the owner's
+# engine switches (on the command line, else in QTWEBENGINE_CHROMIUM_FLAGS), and
+# Exit on a late signal, as a logout or a terminal sends it.
+def on_weston(session, xwayland, platform, number, args=()):
     runtime = tempfile.mkdtemp(dir=folder)
     log = os.path.join(runtime, "weston.log")
     daemons.append(subprocess.Popen(["weston", "--backend=headless-backend.so", "--socket=wayland-talvorin",
@@ -298,12 +237,13 @@ def on_weston(session, xwayland, platform, number):
     display = (listening() or [None])[0]
     asked.clear()
     program = start(session, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wayland-talvorin", XDG_SESSION_TYPE="wayland",
-                    DISPLAY=display, QT_QPA_PLATFORM=platform, QTWEBENGINE_CHROMIUM_FLAGS="--lang=fr",
-                    log=os.path.join(runtime, "program.log"))
+                    DISPLAY=display, QT_QPA_PLATFORM=platform, QTWEBENGINE_CHROMIUM_FLAGS=None if args else "--lang=fr",
+                    args=args, log=os.path.join(runtime, "program.log"))
     x11 = xwayland and not platform
     # The chat asks for its title over and over; its page itself may come from the cache.
     wait_until(lambda: "/title.txt" in asked and (not x11 or window(display=display)), "the chat on weston", 60)
-    wait_until(lambda: any(path.endswith("&lang=fr") for path in asked), "the owner's switch in the page")
+    wait_until(lambda: any(path.startswith("/probe?gc=function") if args else path.endswith("&lang=fr")
+                           for path in asked), "the owner's switch in the page")
     assert "enable-low-end-device-mode" in engine_switches(os.path.join(runtime, "program.log")), \
         "the low-end mode lost beside QTWEBENGINE_CHROMIUM_FLAGS"
     assert x11 or not display or not window(display=display), "an X11 window where Wayland was chosen"
@@ -331,11 +271,10 @@ try:
     logind = on_loop(lambda: Logind(logind_bus, "/org/freedesktop/login1"))
     command_line()
     run_a()
-    plain, _ = private_bus(fakes=False)
-    run_b(plain)
-    for xwayland, platform, number in ((True, None, signal.SIGINT), (True, "wayland", signal.SIGHUP),
-                                       (False, None, signal.SIGTERM)):
-        on_weston(plain, xwayland, platform, number)
+    plain, _ = private_bus(fakes=False)  # a session bus with no notification area on it
+    on_weston(plain, True, None, signal.SIGINT, ["--webEngineArgs", "--js-flags=--expose-gc"])
+    on_weston(plain, True, "wayland", signal.SIGHUP)
+    on_weston(plain, False, None, signal.SIGTERM)
 finally:
     # The fakes' loop ends before their buses go.
     loop.quit()
