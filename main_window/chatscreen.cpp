@@ -2,15 +2,15 @@
 
 #include "common/programmessage.h"
 #include "common/twips.h"
-#include "web/badgepage.h"
-#include "web/badgerules.h"
-#include "web/chatpage.h"
-#include "web/chatview.h"
 #include "main_window/callquestionbar.h"
 #include "main_window/loginwindow.h"
+#include "web/badgepage.h"
 #include "web/browserprofile.h"
+#include "web/chatpage.h"
 #include "web/downloadsaver.h"
+#include "web/navigationrules.h"
 #include "web/sitepermissions.h"
+#include "web/webview.h"
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -20,6 +20,9 @@ namespace {
 // A chat that closes itself brings the badge back at most this often, so a
 // page that closes at once cannot loop.
 const int kChatCloseReloadMs = 60000;
+// A chat view narrower than this (twips) shows no usable chat: the badge
+// page is loaded again.
+const double kNarrowestChatTwips = 100;
 
 } // namespace
 
@@ -28,7 +31,7 @@ ChatScreen::ChatScreen(QWidget *window, QWidget *container, std::function<QStrin
       m_window(window),
       m_badgeLink(std::move(badgeLink)),
       m_chatCloseReload(kChatCloseReloadMs),
-      webChat(new ChatView(container)),
+      webChat(new WebView(container)),
       m_callQuestion(new CallQuestionBar(window))
 {
     webChat->setObjectName(QStringLiteral("webChat"));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ratelimit.h"
-#include "web/chatview.h"
+#include "web/webview.h"
 
 #include <QObject>
 
@@ -29,7 +29,7 @@ public:
     ChatScreen(QWidget *window, QWidget *container, std::function<QString()> badgeLink);
     ~ChatScreen() override;
 
-    ChatView *chatView() const { return webChat; }
+    WebView *chatView() const { return webChat; }
     BadgePage *badgePage() const { return m_badgePage; }
     // The files the pages send; there once started.
     DownloadSaver *downloads() const { return m_downloads; }
@@ -72,7 +72,7 @@ private:
     QWidget *m_window;
     std::function<QString()> m_badgeLink;
     RateLimit m_chatCloseReload;
-    ChatView *webChat;
+    WebView *webChat;
     CallQuestionBar *m_callQuestion;
     BrowserProfile *m_profile = nullptr;
     DownloadSaver *m_downloads = nullptr;

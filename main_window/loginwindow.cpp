@@ -1,7 +1,7 @@
 #include "main_window/loginwindow.h"
 
 #include "web/browserprofile.h"
-#include "web/guardedpage.h"
+#include "web/webpage.h"
 #include "web/sitepermissions.h"
 #include "desktop/screenfit.h"
 
@@ -9,12 +9,12 @@
 
 LoginWindow::LoginWindow(BrowserProfile *profile, std::function<bool(const QUrl &)> allows,
                          QWidget *parent)
-    : ChatView(parent)
+    : WebView(parent)
 {
     setWindowFlag(Qt::Window);
     setObjectName(QStringLiteral("LoginWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setPage(new GuardedPage(profile->profile(), std::move(allows), this));
+    setPage(new WebPage(profile->profile(), std::move(allows), this));
     useProfile(profile);
     profile->permissions()->watch(page(), PageRole::Shown);
     connect(this, &QWebEngineView::titleChanged, this, &QWidget::setWindowTitle);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/chatview.h"
+#include "web/webview.h"
 
 #include <functional>
 
@@ -9,7 +9,7 @@ class BrowserProfile;
 // A browser window of its own, in front of the main window, for the badge
 // service's pages while the owner is logged out, zooming and with its menu
 // as the chat does. It goes when it is closed.
-class LoginWindow : public ChatView {
+class LoginWindow : public WebView {
     Q_OBJECT
 public:
     // A window of its own even with a parent, which keeps it in front of the

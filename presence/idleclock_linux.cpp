@@ -1,3 +1,4 @@
+// The owner's idle time on Linux: the X11 screen saver extension, or GNOME's idle monitor.
 #include "presence/idleclock.h"
 
 #include "presence/statusrequester.h"

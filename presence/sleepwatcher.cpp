@@ -3,7 +3,7 @@
 #include "presence/statusrequester.h" // lcStatus
 
 // The parts both platforms share; the constructor, the destructor and the
-// hold itself are in sleepwatcher_logind.cpp and sleepwatcher_win.cpp.
+// hold itself are in sleepwatcher_linux.cpp and sleepwatcher_win.cpp.
 
 void SleepWatcher::limitHold(int longestHoldMs)
 {

@@ -1,6 +1,6 @@
 #include "web/badgepage.h"
 
-#include "web/badgerules.h"
+#include "web/badgeclick.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -40,7 +40,7 @@ const int kRestAfterChatMs = 1000;
 
 BadgePage::BadgePage(QWebEngineProfile *profile, NavigationRule allows, WindowRouter routeChat,
                      WindowRouter routeLogin, const QString &previousHtml, QObject *parent)
-    : GuardedPage(profile, std::move(allows), parent),
+    : WebPage(profile, std::move(allows), parent),
       m_routeChat(std::move(routeChat)),
       m_routeLogin(std::move(routeLogin)),
       m_badgeHtml(previousHtml)

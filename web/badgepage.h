@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/guardedpage.h"
+#include "web/webpage.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -10,7 +10,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcBadge)
 // The badge page, loaded unseen. Each time it completes, its body is read
 // and, when the badge allows it, its first link is clicked as a user would;
 // the chat window that this opens goes where the router sends it.
-class BadgePage : public GuardedPage {
+class BadgePage : public WebPage {
     Q_OBJECT
 public:
     // Gives the page that is to receive a window the badge opens.

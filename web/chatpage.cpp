@@ -1,5 +1,7 @@
 #include "web/chatpage.h"
 
+#include "web/navigationrules.h"
+
 #include <QDesktopServices>
 #include <QLoggingCategory>
 
@@ -18,7 +20,7 @@ public:
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override
     {
-        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        if (isWebLink(url))
             QDesktopServices::openUrl(url);
         else
             qCDebug(lcChat) << "not opened outside:" << url.scheme() << "link";
@@ -30,7 +32,7 @@ protected:
 } // namespace
 
 ChatPage::ChatPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent)
-    : GuardedPage(profile, std::move(allows), parent)
+    : WebPage(profile, std::move(allows), parent)
 {
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "web/guardedpage.h"
+#include "web/webpage.h"
 
 // The page shown in webChat. Links that the chat opens in a new window (a
 // visitor's link) go to the user's own browser, never in place of the chat.
-class ChatPage : public GuardedPage {
+class ChatPage : public WebPage {
     Q_OBJECT
 public:
     ChatPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent);

@@ -1,5 +1,6 @@
 #include "web/contextmenurules.h"
 
+#include "web/navigationrules.h"
 #include "web/spellinglanguages.h"
 #include "web/zoomsteps.h"
 
@@ -59,11 +60,6 @@ MenuEntry spellingMenu(const ContextFacts &facts)
 
 } // namespace
 
-bool opensInBrowser(const QUrl &link)
-{
-    return link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https");
-}
-
 QList<MenuEntry> contextMenuEntries(const ContextFacts &facts)
 {
     QList<QList<MenuEntry>> groups;
@@ -78,7 +74,7 @@ QList<MenuEntry> contextMenuEntries(const ContextFacts &facts)
     }
     if (!facts.link.isEmpty()) {
         QList<MenuEntry> link;
-        if (opensInBrowser(facts.link))
+        if (isWebLink(facts.link))
             link.append(entry(MenuEntry::OpenLink, QStringLiteral("Open link in browser")));
         link.append(entry(MenuEntry::CopyLink, QStringLiteral("Copy link address")));
         groups.append(link);

@@ -65,6 +65,3 @@ struct MenuEntry {
 // submenu on text fields; forgetting the site's remembered answers, where it
 // has any.
 QList<MenuEntry> contextMenuEntries(const ContextFacts &facts);
-
-// Only these go to the user's browser; other schemes stay unopened.
-bool opensInBrowser(const QUrl &link);

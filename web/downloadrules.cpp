@@ -8,10 +8,10 @@ namespace {
 
 // Linux file systems take names of up to 255 bytes. A saved name leaves room
 // for the temporary suffix and for the suffix the browser engine puts on the
-// file it writes into (".download").
+// file it writes into.
 const int kMaxNameBytes = 255;
 const char kTemporarySuffix[] = ".part";
-const int kEngineSuffixBytes = 9;
+const int kEngineSuffixBytes = int(sizeof kEngineSuffix - 1);
 const int kSavedNameBytes = kMaxNameBytes - int(sizeof kTemporarySuffix - 1) - kEngineSuffixBytes;
 // A longer "extension" is taken as part of the name.
 const int kLongestExtensionBytes = 20;

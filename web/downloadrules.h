@@ -26,6 +26,10 @@ QString savedFileName(const QString &suggested, const QStringList &taken);
 // The name a download is written under until it is complete.
 QString temporaryFileName(const QString &savedName);
 
+// What the browser engine writes while it receives a file: the name it was
+// given with this suffix, renamed to the given name once complete.
+inline constexpr char kEngineSuffix[] = ".download";
+
 // The tooltip's line for a download that is running:
 // "Saving notes.zip: 45 % of 12 MB", or "Saving notes.zip: 3.4 MB so far"
 // while the total is unknown (totalBytes <= 0).

@@ -14,10 +14,6 @@ Q_LOGGING_CATEGORY(lcDownloads, "talvorin.downloads", QtWarningMsg)
 
 namespace {
 
-// What the browser engine writes while it receives a file: the name it was
-// given with this suffix; renamed to the given name once complete.
-const char kEngineSuffix[] = ".download";
-
 // Removes whatever a download that did not complete may have left: the
 // whole temporary file that could not get its name, or the engine's part of
 // a download that the program's end cut short.

@@ -1,3 +1,4 @@
+// Giving a saved file its name on Linux: renameat2 without replacing, then safer fallbacks.
 #include "web/filemove.h"
 
 #include <QFile>

@@ -347,7 +347,9 @@ private slots:
         // Not remembered this time: the next call asks again.
         bar()->findChild<QCheckBox *>()->click();
         answer(answers + 3);
-        chat->page()->runJavaScript("call()");
+        // Asked under another name: the refusal its page may still report as
+        // it goes is not counted as the next row's answer.
+        chat->page()->runJavaScript("location.hash = 'gone'; call()");
         QTRY_VERIFY(bar()->isVisible());
         // Its page gone elsewhere, the question goes too.
         chat->load(QUrl(m_server.url("/blank")));

@@ -3,7 +3,7 @@
 #include "web/browserprofile.h"
 #include "web/downloadrules.h"
 #include "web/downloadsaver.h"
-#include "web/guardedpage.h"
+#include "web/webpage.h"
 #include "support/datarow.h"
 #include "support/onscreen.h"
 #include "support/openedurls.h"
@@ -60,7 +60,7 @@ private slots:
         m_tray->show();
         m_view = m_window.fill(new QWebEngineView(&m_window));
         m_profile = new BrowserProfile(&m_window);
-        m_view->setPage(new GuardedPage(m_profile->profile(), [](const QUrl &) { return true; }, m_view));
+        m_view->setPage(new WebPage(m_profile->profile(), [](const QUrl &) { return true; }, m_view));
         QVERIFY(m_window.showExposed());
     }
 

@@ -1,5 +1,6 @@
 #include "support/datarow.h"
-#include "web/badgerules.h"
+#include "web/badgeclick.h"
+#include "web/navigationrules.h"
 #include "web/callpermissions.h"
 #include "web/contextmenurules.h"
 #include "web/permissions.h"
@@ -16,7 +17,7 @@ using R = QWebEngineContextMenuRequest;
 
 // The decisions of the browser side, apart from any browser or screen: the
 // badge's click and where pages may go, the zoom's steps (its keys: see
-// tst_chatview), the spelling language and where its dictionaries are, what
+// tst_webview), the spelling language and where its dictionaries are, what
 // the chat's context menu holds, the names and pace of downloads, the file
 // picker's filter and what pages may use (the calls as the owner answers
 // them: see tst_frmmain).

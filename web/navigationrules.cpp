@@ -1,17 +1,15 @@
-#include "web/badgerules.h"
+#include "web/navigationrules.h"
 
-bool shouldClickBadge(const QString &readyState, const QString &bodyHtml)
+bool isWebLink(const QUrl &link)
 {
-    return readyState == QLatin1String("complete")
-            && !bodyHtml.contains(QLatin1String("cannot"), Qt::CaseSensitive);
+    return link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https");
 }
 
 bool isNavigationAllowed(const QUrl &target, const QUrl &badgeLink)
 {
-    const QString scheme = target.scheme();
-    if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+    if (isWebLink(target))
         return true;
-    if (scheme == QLatin1String("about"))
+    if (target.scheme() == QLatin1String("about"))
         return target.path() == QLatin1String("blank") || target.path() == QLatin1String("srcdoc");
     if (target.isLocalFile() && badgeLink.isLocalFile()) {
         const QString dir = badgeLink.adjusted(QUrl::RemoveFilename).toLocalFile();
@@ -19,9 +17,4 @@ bool isNavigationAllowed(const QUrl &target, const QUrl &badgeLink)
         return !dir.isEmpty() && path.startsWith(dir);
     }
     return false;
-}
-
-bool isLoggedOut(const QString &pageTitle)
-{
-    return pageTitle == QLatin1String("Not Logged In");
 }

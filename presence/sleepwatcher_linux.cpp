@@ -1,3 +1,4 @@
+// Sleep and wake on Linux: logind on the system bus, with its delay inhibitor.
 #include "presence/sleepwatcher.h"
 
 #include "presence/statusrequester.h"

@@ -1,3 +1,4 @@
+// Requests to end on Linux: SIGTERM, SIGINT and SIGHUP, through a self-pipe.
 #include "desktop/shutdownsignals.h"
 
 #include <QLoggingCategory>

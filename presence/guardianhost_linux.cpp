@@ -1,3 +1,4 @@
+// The guardian's side on Linux: its socket, its signals and the sender it starts.
 #include "presence/guardianhost.h"
 
 #include <cerrno>

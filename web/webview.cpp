@@ -1,4 +1,4 @@
-#include "web/chatview.h"
+#include "web/webview.h"
 
 #include "web/browserprofile.h"
 #include "web/contextmenurules.h"
@@ -46,47 +46,47 @@ QKeySequence shortcutShown(MenuEntry::Kind kind)
 
 } // namespace
 
-ChatView::ChatView(QWidget *parent) : QWebEngineView(parent), m_findBar(new FindBar(this))
+WebView::WebView(QWidget *parent) : QWebEngineView(parent), m_findBar(new FindBar(this))
 {
     // A page the view shows next (a fresh one for each chat, or the next
     // address of the same page) takes the level the owner chose.
-    connect(this, &QWebEngineView::loadStarted, this, &ChatView::applyZoom);
-    connect(this, &QWebEngineView::urlChanged, this, &ChatView::applyZoom);
+    connect(this, &QWebEngineView::loadStarted, this, &WebView::applyZoom);
+    connect(this, &QWebEngineView::urlChanged, this, &WebView::applyZoom);
 }
 
-void ChatView::useProfile(BrowserProfile *profile)
+void WebView::useProfile(BrowserProfile *profile)
 {
     m_profile = profile;
-    connect(profile->viewSettings(), &ViewSettings::zoomChanged, this, &ChatView::applyZoom);
+    connect(profile->viewSettings(), &ViewSettings::zoomChanged, this, &WebView::applyZoom);
     applyZoom();
 }
 
-void ChatView::zoom(ZoomChange change)
+void WebView::zoom(ZoomChange change)
 {
     if (m_profile)
         m_profile->viewSettings()->setZoomFactor(
                 zoomed(m_profile->viewSettings()->zoomFactor(), change));
 }
 
-void ChatView::openFindBar()
+void WebView::openFindBar()
 {
     m_findBar->open();
 }
 
-void ChatView::applyZoom()
+void WebView::applyZoom()
 {
     if (m_profile && page())
         page()->setZoomFactor(m_profile->viewSettings()->zoomFactor());
 }
 
-void ChatView::childEvent(QChildEvent *event)
+void WebView::childEvent(QChildEvent *event)
 {
     if (event->added() && event->child()->isWidgetType())
         event->child()->installEventFilter(this);
     QWebEngineView::childEvent(event);
 }
 
-bool ChatView::eventFilter(QObject *watched, QEvent *event)
+bool WebView::eventFilter(QObject *watched, QEvent *event)
 {
     ZoomChange change = ZoomChange::None;
     if (event->type() == QEvent::KeyPress) {
@@ -107,7 +107,7 @@ bool ChatView::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-void ChatView::contextMenuEvent(QContextMenuEvent *event)
+void WebView::contextMenuEvent(QContextMenuEvent *event)
 {
     const QWebEngineContextMenuRequest *request = lastContextMenuRequest();
     if (!request)
@@ -136,7 +136,7 @@ void ChatView::contextMenuEvent(QContextMenuEvent *event)
     menu->popup(event->globalPos());
 }
 
-void ChatView::addEntries(QMenu *menu, const std::vector<MenuEntry> &entries)
+void WebView::addEntries(QMenu *menu, const std::vector<MenuEntry> &entries)
 {
     for (const MenuEntry &entry : entries) {
         if (entry.kind == MenuEntry::Separator) {
@@ -153,7 +153,7 @@ void ChatView::addEntries(QMenu *menu, const std::vector<MenuEntry> &entries)
     }
 }
 
-void ChatView::run(const MenuEntry &entry)
+void WebView::run(const MenuEntry &entry)
 {
     if (entry.kind == MenuEntry::SaveImage && m_profile)
         m_profile->noteOwnersSave(m_clickedImage);

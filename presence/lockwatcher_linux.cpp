@@ -1,3 +1,4 @@
+// A locked screen on Linux: the desktop's screen saver on the session bus.
 #include "presence/lockwatcher.h"
 
 #include "presence/statusrequester.h"

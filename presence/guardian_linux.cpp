@@ -1,3 +1,4 @@
+// The guardian on Linux: talvorin-guardian started with posix_spawn, told over a socket.
 #include "presence/guardian.h"
 
 #include "presence/guardianprotocol.h"

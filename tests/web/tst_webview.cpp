@@ -3,7 +3,7 @@
 #include "support/testhttpserver.h"
 #include "support/viewwindow.h"
 #include "web/browserprofile.h"
-#include "web/chatview.h"
+#include "web/webview.h"
 #include "web/dictionaries.h"
 #include "web/downloadsaver.h"
 
@@ -19,7 +19,7 @@
 // misspelt word marked and put right from it. Its spelling comes from the
 // dictionaries a copy of the program finds: this executable has none
 // beside it.
-class TestChatView : public QObject {
+class TestWebView : public QObject {
     Q_OBJECT
 public:
     static void initMain() { useSoftwareCompositing(); }
@@ -159,7 +159,7 @@ private:
     {
         m_window.reset(); // one profile at a time
         m_window = std::make_unique<ViewWindow>(QSize(500, 400));
-        m_view = m_window->fill(new ChatView(m_window.get())); // goes before the profile
+        m_view = m_window->fill(new WebView(m_window.get())); // goes before the profile
         m_profile = new BrowserProfile(m_window.get());
         m_view->setPage(new QWebEnginePage(m_profile->profile(), m_view));
         m_view->useProfile(m_profile);
@@ -245,8 +245,8 @@ private:
     TestHttpServer m_server;
     std::unique_ptr<ViewWindow> m_window;
     BrowserProfile *m_profile = nullptr; // the window's
-    ChatView *m_view = nullptr;
+    WebView *m_view = nullptr;
 };
 
-QTEST_MAIN(TestChatView)
-#include "tst_chatview.moc"
+QTEST_MAIN(TestWebView)
+#include "tst_webview.moc"

@@ -9,14 +9,15 @@ class FindBar;
 struct MenuEntry;
 class QMenu;
 
-// A view the owner works in all day: it zooms with Ctrl and plus, minus, 0
+// The program's web view, the chat's and the login window's: a view the
+// owner works in all day. It zooms with Ctrl and plus, minus, 0
 // or the wheel, keeps that level for every page it shows next and in the
 // profile's view settings, finds text with Ctrl+F, and has a context menu
 // made for a chat (see contextmenurules).
-class ChatView : public QWebEngineView {
+class WebView : public QWebEngineView {
     Q_OBJECT
 public:
-    explicit ChatView(QWidget *parent);
+    explicit WebView(QWidget *parent);
 
     // The zoom level and the spelling the owner keeps in `profile`; until
     // then the view neither zooms nor offers spelling.

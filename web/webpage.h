@@ -7,12 +7,12 @@
 // Every page of the program: it goes only where the navigation rule lets it
 // (what else it may use, its profile's SitePermissions answer). Its file
 // inputs open the program's file picker.
-class GuardedPage : public QWebEnginePage {
+class WebPage : public QWebEnginePage {
     Q_OBJECT
 public:
     using NavigationRule = std::function<bool(const QUrl &)>;
 
-    GuardedPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent);
+    WebPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent);
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;

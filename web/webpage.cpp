@@ -1,4 +1,4 @@
-#include "web/guardedpage.h"
+#include "web/webpage.h"
 
 #include "web/filepicker.h"
 
@@ -7,12 +7,12 @@
 
 Q_LOGGING_CATEGORY(lcNavigation, "talvorin.navigation", QtWarningMsg)
 
-GuardedPage::GuardedPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent)
+WebPage::WebPage(QWebEngineProfile *profile, NavigationRule allows, QObject *parent)
     : QWebEnginePage(profile, parent), m_allows(std::move(allows))
 {
 }
 
-bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
+bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
 {
     if (m_allows(url))
         return true;
@@ -21,7 +21,7 @@ bool GuardedPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
 }
 
 // The engine's own picker opens in the working folder.
-QStringList GuardedPage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+QStringList WebPage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
                                      const QStringList &acceptedMimeTypes)
 {
     return FilePicker::choose(QWebEngineView::forPage(this), mode, oldFiles, acceptedMimeTypes);

@@ -1,3 +1,4 @@
+// Qt's X11 platform without GL of its own while the application object is made.
 #include "desktop/xcbgloff.h"
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// Start at login on Linux: an XDG autostart entry in the user's configuration folder.
 #include "desktop/autostart.h"
 
 #include "desktop/autostartentry.h"

@@ -1,3 +1,4 @@
+// Window hints on Linux: EWMH state requests to the X11 window manager (XWayland too).
 #include "desktop/windowhints.h"
 
 #include <QGuiApplication>
