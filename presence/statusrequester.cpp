@@ -12,6 +12,10 @@ Q_LOGGING_CATEGORY(lcStatus, "talvorin.status", QtWarningMsg)
 
 namespace {
 
+// As many requests at a time as Qt's client makes to one site; a burst of
+// status changes waits its turn rather than flood a small site's queue.
+const int kPlainAtOnce = 6;
+
 // Failures on the way to the site, which a later attempt may get past. The
 // program never aborts a status request, so a cancelled one is the time-out.
 bool isOnTheWay(QNetworkReply::NetworkError error)
@@ -140,9 +144,15 @@ void StatusRequester::request(const QUrl &link, const QUrl &url, int redirectsLe
     // Plain http: a request of the program's own, which reaches the site
     // exactly once. The page itself does not matter to the program; a failed
     // request costs nothing but that request (and, for some, a later attempt).
+    if (m_plainInFlight >= kPlainAtOnce) {
+        m_plainWaiting.push_back([=] { request(link, url, redirectsLeft, whenDone); });
+        return;
+    }
+    ++m_plainInFlight;
     auto *get = new PlainHttpGet(url, m_answerTimeoutMs, this);
     connect(get, &PlainHttpGet::answered, this, [=](const HttpHead &head) {
         get->deleteLater();
+        plainGetEnded();
         qCDebug(lcStatus).noquote() << objectName() << "answered" << url.toString() << head.status;
         if (!isRedirect(head.status) || head.location.isEmpty())
             return finish(link, { Outcome::Answered, head.status, QString::fromLatin1(head.reason) },
@@ -159,10 +169,21 @@ void StatusRequester::request(const QUrl &link, const QUrl &url, int redirectsLe
     connect(get, &PlainHttpGet::failed, this,
             [=](QAbstractSocket::SocketError error, const QString &socketWords) {
                 get->deleteLater();
+                plainGetEnded();
                 const QString why = wordsOf(error, socketWords, url, m_answerTimeoutMs);
                 qCDebug(lcStatus).noquote() << objectName() << "completed" << url.toString() << why;
                 finish(link, { Outcome::Unreachable, 0, why }, whenDone);
             });
+}
+
+void StatusRequester::plainGetEnded()
+{
+    --m_plainInFlight;
+    if (m_plainWaiting.empty())
+        return;
+    const std::function<void()> next = m_plainWaiting.front();
+    m_plainWaiting.pop_front();
+    next();
 }
 
 void StatusRequester::requestThroughNetwork(const QUrl &link, const QUrl &url, int redirectsLeft,

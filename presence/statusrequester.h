@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <deque>
 #include <functional>
 
 class QNetworkAccessManager;
@@ -54,6 +55,8 @@ private:
     // One step: `url` is the link itself or where the site sent it.
     void request(const QUrl &link, const QUrl &url, int redirectsLeft,
                  const std::function<void(const Reply &)> &whenDone);
+    // Lets the next waiting plain GET go.
+    void plainGetEnded();
     void requestThroughNetwork(const QUrl &link, const QUrl &url, int redirectsLeft,
                                const std::function<void(const Reply &)> &whenDone);
     void finish(const QUrl &url, const Reply &reply,
@@ -61,4 +64,6 @@ private:
 
     QNetworkAccessManager *m_network;
     const int m_answerTimeoutMs;
+    int m_plainInFlight = 0;
+    std::deque<std::function<void()>> m_plainWaiting;
 };
