@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <deque>
 #include <functional>
 
 class QNetworkAccessManager;
@@ -13,7 +14,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcStatus)
 // Opens a status link of the owner's site (a script that changes the status
 // shown there) and keeps of the answer only its status line: the site needs
 // nothing but the request, the owner needs to know whether it got there.
-// Redirects are followed; file:// links work too.
+// Redirects are followed; file:// links work too. A plain http:// link with
+// no proxy in between is asked with a GET of the program's own (see
+// PlainHttpGet), so that the site hears each request once; the others go
+// through the network access manager.
 class StatusRequester : public QObject {
     Q_OBJECT
 public:
@@ -48,9 +52,18 @@ signals:
     void completed(const QUrl &url, StatusRequester::Outcome outcome);
 
 private:
+    // One step: `url` is the link itself or where the site sent it.
+    void request(const QUrl &link, const QUrl &url, int redirectsLeft,
+                 const std::function<void(const Reply &)> &whenDone);
+    // Lets the next waiting plain GET go.
+    void plainGetEnded();
+    void requestThroughNetwork(const QUrl &link, const QUrl &url, int redirectsLeft,
+                               const std::function<void(const Reply &)> &whenDone);
     void finish(const QUrl &url, const Reply &reply,
                 const std::function<void(const Reply &)> &whenDone);
 
     QNetworkAccessManager *m_network;
     const int m_answerTimeoutMs;
+    int m_plainInFlight = 0;
+    std::deque<std::function<void()>> m_plainWaiting;
 };

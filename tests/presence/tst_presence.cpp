@@ -1,4 +1,5 @@
 #include "presence/guardianprotocol.h"
+#include "presence/plainhttpget.h"
 #include "presence/presence.h"
 #include "presence/presencerules.h"
 #include "presence/presencetimings.h"
@@ -232,23 +233,47 @@ private slots:
     // Any status from the site means it was reached; only a failure on the
     // way is worth another attempt. Links are taken as a browser's address
     // bar takes them.
+    // The head of an answer as "status|reason|location"; "-" while incomplete.
+    void httpHead_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<QString>("head");
+        QTest::newRow("reason in words") << QByteArray("HTTP/1.0 500 Internal Server Error\r\n\r\nbody")
+                                         << "500|Internal Server Error|";
+        QTest::newRow("location, any case") << QByteArray("HTTP/1.1 302 Found\r\nlOcation:  /on?a=b \r\n\r\n")
+                                            << "302|Found|/on?a=b";
+        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH\r\n\r\n") << "-1||";
+    }
+    void httpHead()
+    {
+        QFETCH(QByteArray, received);
+        const std::optional<HttpHead> head = readHttpHead(received);
+        QTEST(head ? QStringLiteral("%1|%2|%3").arg(head->status).arg(head->reason, head->location)
+                   : QStringLiteral("-"),
+              "head");
+    }
+
     void requestOutcome_data()
     {
         QTest::addColumn<QString>("link");
         QTest::addColumn<StatusRequester::Outcome>("outcome");
+        QTest::addColumn<QString>("words"); // as the status shows them
         QTest::addColumn<QList<QByteArray>>("seen");
         using O = StatusRequester::Outcome;
         using Seen = QList<QByteArray>;
-        QTest::newRow("answered") << "/on" << O::Answered << Seen { "/on" };
-        QTest::newRow("redirect followed") << "/moved" << O::Answered << Seen { "/moved", "/on" };
-        QTest::newRow("404") << "/missing" << O::Answered << Seen { "/missing" };
-        QTest::newRow("500") << "/broken" << O::Answered << Seen { "/broken" };
-        QTest::newRow("empty") << "" << O::Failed << Seen {};
-        QTest::newRow("blanks only") << "   " << O::Failed << Seen {};
-        QTest::newRow("refused") << "refused" << O::Unreachable << Seen {};
-        QTest::newRow("no answer in time") << "/silent" << O::Unreachable << Seen { "/silent" };
-        QTest::newRow("no scheme") << "noscheme" << O::Answered << Seen { "/on" };
-        QTest::newRow("file") << "file" << O::Answered << Seen {};
+        QTest::newRow("answered") << "/on" << O::Answered << "X" << Seen { "/on" };
+        QTest::newRow("redirect followed") << "/moved" << O::Answered << "X" << Seen { "/moved", "/on" };
+        QTest::newRow("404") << "/missing" << O::Answered << "X" << Seen { "/missing" };
+        QTest::newRow("500") << "/broken" << O::Answered << "X" << Seen { "/broken" };
+        QTest::newRow("dropped") << "/dropped" << O::Unreachable << "connection closed" << Seen { "/dropped" };
+        QTest::newRow("empty") << "" << O::Failed << "no address in the link" << Seen {};
+        QTest::newRow("blanks only") << "   " << O::Failed << "no address in the link" << Seen {};
+        QTest::newRow("refused") << "refused" << O::Unreachable << "connection refused" << Seen {};
+        QTest::newRow("no answer in time") << "/silent" << O::Unreachable << "no answer in 0 s" << Seen { "/silent" };
+        QTest::newRow("no scheme") << "noscheme" << O::Answered << "X" << Seen { "/on" };
+        QTest::newRow("file") << "file" << O::Answered << "" << Seen {};
+        QTest::newRow("through the environment's proxy")
+                << "proxied" << O::Answered << "X" << Seen { "http://talvorin.invalid/on" };
     }
     void requestOutcome()
     {
@@ -259,6 +284,7 @@ private slots:
         site.setRedirect("/moved", "/on");
         site.setPage("/broken", "oops", 500);
         site.setSilent("/silent");
+        site.setDropped("/dropped");
         QTemporaryDir dir;
         QFile page(dir.filePath("online.html"));
         if (link.startsWith(u'/'))
@@ -269,17 +295,77 @@ private slots:
             link = site.url("/on").mid(int(strlen("http://")));
         else if (link == "file" && page.open(QIODevice::WriteOnly) && page.write("on"))
             link = QUrl::fromLocalFile(page.fileName()).toString();
+        const auto noProxyAfter = qScopeGuard([] { qunsetenv("http_proxy"); });
+        if (link == "proxied" && qputenv("http_proxy", site.url({}).toLatin1()))
+            link = "http://talvorin.invalid/on";
 
         QNetworkAccessManager network;
         StatusRequester requester(&network, "webStart", 500, nullptr);
         QSignalSpy completed(&requester, &StatusRequester::completed);
-        requester.open(link);
+        QString words;
+        requester.open(link, [&](const StatusRequester::Reply &reply) { words = reply.words; });
         QCOMPARE(completed.count(), 0); // never from inside open(): the caller is not ready
         QVERIFY(completed.wait(10000));
         QTest::qWait(100);
         QCOMPARE(completed.count(), 1);
         QTEST(completed.first().at(1).value<StatusRequester::Outcome>(), "outcome");
+        QTEST(words, "words");
         QTEST(site.requests(), "seen");
+    }
+
+    // A site that answers HTTP/1.0 with no length and closes at once hears
+    // every request once: one after another and several at a time, directly
+    // and at the end of a redirect. It answers on a thread of its own, as
+    // fast as a server of its own process does.
+    void bareAnswerHeardOncePerRequest_data()
+    {
+        QTest::addColumn<int>("hops");
+        QTest::newRow("direct") << 1;
+        QTest::newRow("redirected") << 2;
+    }
+    void bareAnswerHeardOncePerRequest()
+    {
+        QFETCH(int, hops);
+        QTcpServer site;
+        QVERIFY(site.listen(QHostAddress::LocalHost));
+        std::atomic<int> seen = 0, bare = 0;
+        std::atomic<bool> over = false;
+        std::unique_ptr<QThread> answering(QThread::create([&] {
+            while (!over) {
+                const bool waiting = site.hasPendingConnections() || site.waitForNewConnection(50);
+                std::unique_ptr<QTcpSocket> socket(waiting ? site.nextPendingConnection() : nullptr);
+                if (!socket || !socket->waitForReadyRead(5000))
+                    continue; // a request comes in one piece
+                const bool moved = socket->readAll().startsWith("GET /moved ");
+                ++seen;
+                bare += !moved;
+                socket->write(moved ? "HTTP/1.0 302 Found\r\nLocation: /bare\r\n\r\n"
+                                    : "HTTP/1.0 200 OK\r\n\r\nbody");
+                socket->disconnectFromHost();
+                socket->waitForDisconnected(5000);
+            }
+        }));
+        site.moveToThread(answering.get());
+        answering->start();
+        const auto stop = qScopeGuard([&] {
+            over = true;
+            answering->wait();
+        });
+        QNetworkAccessManager network;
+        StatusRequester requester(&network, "webStart", 5000, nullptr);
+        QSignalSpy completed(&requester, &StatusRequester::completed);
+        const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(site.serverPort())
+                + (hops == 1 ? "bare" : "moved");
+        const int oneByOne = 20, atOnce = 4;
+        for (int i = 1; i <= oneByOne + atOnce; ++i) {
+            requester.open(url);
+            if (i <= oneByOne)
+                QTRY_COMPARE_WITH_TIMEOUT(completed.count(), i, 10000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), oneByOne + atOnce, 10000);
+        QTest::qWait(200);
+        QCOMPARE(int(bare), oneByOne + atOnce);
+        QCOMPARE(int(seen), (oneByOne + atOnce) * hops);
     }
 
     void startUpLinkRetriedUntilTheSiteIsUp_data()
