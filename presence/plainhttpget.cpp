@@ -11,7 +11,11 @@ const int kLongestHead = 64 * 1024;
 
 std::optional<HttpHead> readHttpHead(const QByteArray &received)
 {
-    const qsizetype end = received.indexOf("\r\n\r\n");
+    // Some sites' scripts end their lines with a bare LF, as browsers allow.
+    qsizetype end = received.indexOf("\r\n\r\n");
+    const qsizetype bareEnd = received.indexOf("\n\n");
+    if (bareEnd >= 0 && (end < 0 || bareEnd < end))
+        end = bareEnd;
     if (end < 0)
         return std::nullopt;
     const QList<QByteArray> lines = received.left(end).split('\n');

@@ -243,6 +243,7 @@ private slots:
         QTest::newRow("location, any case") << QByteArray("HTTP/1.1 302 Found\r\nlOcation:  /on?a=b \r\n\r\n")
                                             << "302|Found|/on?a=b";
         QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH\r\n\r\n") << "-1||";
+        QTest::newRow("bare line feeds") << QByteArray("HTTP/1.0 200 OK\nX: y\n\nbody") << "200|OK|";
     }
     void httpHead()
     {
