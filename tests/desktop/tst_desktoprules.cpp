@@ -51,7 +51,7 @@ private slots:
         QTest::addColumn<int>("unread");
         QTest::addColumn<QStringList>("messages");
         using L = QStringList;
-        QTest::newRow("blink, then a note") << L { "A", "Chat", "A", "Chat", "@note" } << 2 << L { "A" };
+        QTest::newRow("a note, then a blink") << L { "@note", "A", "Chat", "A", "Chat" } << 2 << L { "A" };
         QTest::newRow("counted blink") << L { "(2) A", "Chat", "(2) A", "(1) A" } << 1 << L { "(2) A" };
         QTest::newRow("page counts notes") << L { "(2) Chat", "@note" } << 2 << L { "(2) Chat" };
         QTest::newRow("looking") << L { "@active", "A", "@note", "(4) Chat" } << 0 << L {};
