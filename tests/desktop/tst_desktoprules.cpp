@@ -30,16 +30,14 @@ private slots:
         QTest::newRow("specials") << "/opt/a$b\"c`d\\e/100%"
                                   << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\""
                                   << "/opt/a$b\"c`d\\e/100%\\TalvorinTool.exe";
-        QTest::newRow("drive root") << "C:\\" << "Exec=\"C:\\\\\\\\/TalvorinTool\"" << "C:\\\\TalvorinTool.exe";
     }
     void startAtLogin()
     {
         QFETCH(QString, dir);
-        QFETCH(QString, exec);
         const QStringList lines = QString::fromUtf8(autostartDesktopEntry(dir + "/TalvorinTool")).split(u'\n');
-        QCOMPARE(lines.mid(0, 1), QStringList { "[Desktop Entry]" });
-        QVERIFY(lines.contains("Type=Application") && lines.contains("Name=TalvorinTool"));
-        QVERIFY2(lines.contains(exec), qPrintable(lines.filter("Exec=").join(u' ')));
+        QCOMPARE(lines.mid(0, 3),
+                 (QStringList { "[Desktop Entry]", "Type=Application", "Name=TalvorinTool" }));
+        QTEST(lines.filter("Exec=").join(u'\n'), "exec");
         QTEST(runValueData(dir), "run");
     }
 
@@ -53,10 +51,9 @@ private slots:
         QTest::addColumn<int>("unread");
         QTest::addColumn<QStringList>("messages");
         using L = QStringList;
-        QTest::newRow("blink counts once") << L { "A", "Chat", "A", "Chat" } << 1 << L { "A" };
+        QTest::newRow("a note, then a blink") << L { "@note", "A", "Chat", "A", "Chat" } << 2 << L { "A" };
         QTest::newRow("counted blink") << L { "(2) A", "Chat", "(2) A", "(1) A" } << 1 << L { "(2) A" };
         QTest::newRow("page counts notes") << L { "(2) Chat", "@note" } << 2 << L { "(2) Chat" };
-        QTest::newRow("notifications") << L { "@note", "@note" } << 2 << L {};
         QTest::newRow("looking") << L { "@active", "A", "@note", "(4) Chat" } << 0 << L {};
         QTest::newRow("looking clears") << L { "A", "@note", "@active", "@away", "B" } << 1 << L { "A", "B" };
         QTest::newRow("seen message blinks on") << L { "@active", "A", "@away", "Chat", "A" } << 0 << L {};
@@ -138,9 +135,7 @@ private slots:
         QTest::addColumn<QRect>("fitted");
         const QRect area(0, 24, 1280, 1000); // below a panel
         QTest::newRow("inside") << QRect(100, 100, 400, 500) << area << QRect(100, 100, 400, 500);
-        QTest::newRow("too tall") << QRect(100, 100, 400, 2000) << area << QRect(100, 24, 400, 1000);
-        QTest::newRow("bottom off") << QRect(0, 800, 400, 500) << area << QRect(0, 524, 400, 500);
-        QTest::newRow("left off") << QRect(-50, 100, 400, 500) << area << QRect(0, 100, 400, 500);
+        QTest::newRow("left and bottom off") << QRect(-50, 800, 400, 500) << area << QRect(0, 524, 400, 500);
         QTest::newRow("larger both ways") << QRect(-9, -9, 9000, 9000) << area << area;
         QTest::newRow("no screen") << QRect(5, 5, 10, 10) << QRect() << QRect(5, 5, 10, 10);
     }

@@ -47,11 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The format has no escaping, so a link that holds a link's tag is read as
     // another: then only the lines after the links are compared.
     const QByteArray saved = formatSettings(first);
-    const int from =
-            saved.count("[badgelink]=") + saved.count("[linkstart]=") + saved.count("[linkclose]=")
-                    > 3
-            ? 3
-            : 0;
+    const qsizetype tags =
+            saved.count("[badgelink]=") + saved.count("[linkstart]=") + saved.count("[linkclose]=");
+    const int from = tags > 3 ? 3 : 0;
     const SettingsState second = read(saved);
     check(lines(second).mid(from, 6 - from) == lines(first).mid(from, 6 - from),
           "a setting changed");

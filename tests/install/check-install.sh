@@ -15,16 +15,12 @@ trap 'rm -rf "$scratch"' EXIT
 metainfo=$(cd "$SRC/resources" && ls -- *.metainfo.xml)
 expected=(bin/TalvorinTool libexec/TalvorinTool/talvorin-guardian share/applications/TalvorinTool.desktop "share/metainfo/$metainfo"
     share/man/man1/TalvorinTool.1)
-for icon in "$SRC"/resources/icons/talvorin-*.png; do
-    n=${icon##*-}; n=${n%.png}
-    expected+=("share/icons/hicolor/${n}x$n/apps/TalvorinTool.png")
-done
-bdics=("$BUILD"/qtwebengine_dictionaries/*.bdic)
+# talvorin-16.png goes to share/icons/hicolor/16x16/apps/TalvorinTool.png.
+icons=$(cd "$SRC/resources/icons" && ls talvorin-*.png \
+    | sed -E 's|talvorin-(.*)\.png|share/icons/hicolor/\1x\1/apps/TalvorinTool.png|')
 [ -f "$BUILD/qtwebengine_dictionaries/en-US.bdic" ] || fail "no en-US spelling dictionary was built"
-for bdic in "${bdics[@]}"; do
-    expected+=("share/TalvorinTool/qtwebengine_dictionaries/${bdic##*/}")
-done
-want=$(printf '%s\n' "${expected[@]}" | sort)
+bdics=$(cd "$BUILD" && ls qtwebengine_dictionaries/*.bdic | sed 's|^|share/TalvorinTool/|')
+want=$(printf '%s\n' "${expected[@]}" $icons $bdics | sort)
 
 usr="$scratch/root/usr"
 "${CMAKE_COMMAND:-cmake}" --install "$BUILD" --prefix "$usr" >/dev/null || fail "cmake --install failed"
