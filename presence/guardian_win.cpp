@@ -1,5 +1,6 @@
 #include "presence/guardian.h"
 
+#include "presence/childprocess_win.h"
 #include "presence/guardianprotocol.h"
 #include "presence/statusrequester.h"
 
@@ -33,32 +34,15 @@ std::unique_ptr<Guardian> Guardian::start()
     std::wstring commandLine = L"\"" + executable + L"\" "
             + std::to_wstring(reinterpret_cast<quintptr>(readEnd));
 
-    SIZE_T listSize = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
-    std::string listBytes(listSize, '\0');
-    auto *list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
-    STARTUPINFOEXW startup = {};
-    startup.StartupInfo.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    // Only the guardian gets the read end; the browser's processes and any
-    // other child get neither.
-    const bool started = InitializeProcThreadAttributeList(list, 1, 0, &listSize)
-            && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &readEnd,
-                                         sizeof readEnd, nullptr, nullptr)
-            && (startup.lpAttributeList = list,
-                CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                               EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup.StartupInfo, &process));
-    DeleteProcThreadAttributeList(list);
+    const HANDLE process = startWithOnlyHandle(executable, commandLine, readEnd, false);
     CloseHandle(readEnd);
-    if (!started) {
+    if (!process) {
         qCDebug(lcStatus) << "no guardian: not started" << GetLastError();
         CloseHandle(writeEnd);
         return nullptr;
     }
-    CloseHandle(process.hThread);
     return std::unique_ptr<Guardian>(new Guardian(reinterpret_cast<qintptr>(writeEnd),
-                                                  reinterpret_cast<qint64>(process.hProcess)));
+                                                  reinterpret_cast<qint64>(process)));
 }
 
 Guardian::Guardian(qintptr line, qint64 process) : m_line(line), m_process(process)

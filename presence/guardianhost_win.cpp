@@ -1,5 +1,7 @@
 #include "presence/guardianhost.h"
 
+#include "presence/childprocess_win.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -71,31 +73,13 @@ int GuardianHost::sendExitLink(const char *link)
     std::wstring program = programPath();
     std::wstring commandLine = L"\"" + program + L"\" --talvorin-send-exit-link";
 
-    SIZE_T listSize = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
-    std::string listBytes(listSize, '\0');
-    auto *list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
-    STARTUPINFOEXW startup = {};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = readEnd;
-    PROCESS_INFORMATION process = {};
-    // The pipe's read end is the only handle the sender inherits.
-    const bool started = InitializeProcThreadAttributeList(list, 1, 0, &listSize)
-            && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &readEnd,
-                                         sizeof readEnd, nullptr, nullptr)
-            && (startup.lpAttributeList = list,
-                CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                               EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup.StartupInfo, &process));
-    DeleteProcThreadAttributeList(list);
+    const HANDLE process = startWithOnlyHandle(program, commandLine, readEnd, true);
     CloseHandle(readEnd);
-    if (!started) {
+    if (!process) {
         CloseHandle(writeEnd);
         return 127;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    CloseHandle(process);
     DWORD written = 0;
     // A pipe holds far more than the longest link; a sender already gone has nothing to send.
     WriteFile(writeEnd, link, DWORD(std::strlen(link)), &written, nullptr);
