@@ -27,7 +27,6 @@ private slots:
         QVERIFY(m_server.start());
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
     }
-    void cleanup() { m_window.reset(); }
 
     // Each badge page opens its chat another way; see support/pages.
     void everyChatRouteIsPaintedAndTyped_data()

@@ -60,7 +60,6 @@ private slots:
     void navigation_data()
     {
         const auto row = table<QUrl, bool, bool>("target", "besideWebBadge", "besideLocalBadge");
-        row("http", QUrl("http://example.com/chat"), true, true);
         row("https", QUrl("https://example.com/"), true, true);
         row("blank", QUrl("about:blank"), true, true);
         row("javascript", QUrl("javascript:alert(1)"), false, false);
@@ -219,7 +218,6 @@ private slots:
                  "other.example.com wants to use your microphone and camera");
         QCOMPARE(calls.drop(&login).size(), 1);
         QVERIFY(!calls.question());
-        QCOMPARE(calls.request({ &login, site, P::MediaAudioCapture }), R::Allow);
         QCOMPARE(calls.remembered(true).join(u'|'),
                  "camera https://chat.example.com|microphone https://chat.example.com");
 
