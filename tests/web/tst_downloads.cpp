@@ -179,10 +179,9 @@ private slots:
         QDir::setCurrent(working.path());
         QVERIFY(QFile(files.filePath("a.txt")).open(QIODevice::WriteOnly)
                 && QFile(files.filePath("b.txt")).open(QIODevice::WriteOnly));
-        m_server.setPage("/pick", "<body style='margin:0'><input type=file id=f multiple"
-                                  " style='position:fixed;width:100%;height:100%'><script>"
-                                  "f.onchange = function () { fetch('/files?' + Array.from(f.files)"
-                                  ".map(function (x) { return x.name; }).join(',')); };</script>");
+        m_server.setPage("/pick", "<input type=file id=f multiple style='position:fixed;left:0;"
+                                  "top:0;width:100%;height:100%'><script>f.onchange = () =>"
+                                  " fetch('/files?' + Array.from(f.files, x => x.name));</script>");
         QSignalSpy loaded(page(), &QWebEnginePage::loadFinished);
         page()->load(QUrl(m_server.url("/pick")));
         QTRY_VERIFY(!loaded.isEmpty());
