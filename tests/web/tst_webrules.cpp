@@ -241,16 +241,15 @@ private slots:
     void fileNames_data()
     {
         const auto row = table<QString, QString, QStringList>("suggested", "saved", "taken");
-        // Controls, and an override that would show "bill.exe" as "billexe.txt".
-        row("controls", "a\nb\t\x01" "bill\u202Etxt.exe", "a_b__bill_txt.exe", {});
-        row("dots and blanks around", " .notes.txt. . ", "notes.txt", {});
-        row("nothing left", "..", "download", {});
+        // Controls, and an override that would show "bill.exe" as "billexe.txt",
+        // within dots and blanks.
+        row("controls", " .a\nb\t\x01" "bill\u202Etxt.exe. . ", "a_b__bill_txt.exe", {});
+        row("nothing left, taken", "..", "download (1)", { "download" });
         // Slashes and what Windows refuses, and a device's name.
         row("unsafe", "con.a<b>:c\"d|e?f*g/h\\i.txt", "_con.a_b__c_d_e_f_g_h_i.txt", {});
         // Taken as the temporary name, then in another letter case.
         row("taken twice", "notes.txt", "notes (2).txt", { "notes.txt.part", "NOTES (1).TXT" });
         row("taken, double extension", "b.tar.gz", "b (1).tar.gz", { "b.tar.gz" });
-        row("taken, no extension", "README", "README (1)", { "README" });
         // 255 bytes less ".part" and the engine's ".download", in whole characters.
         const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(100);
         row("long, four bytes each", emoji + ".pdf", emoji.left(2 * 59) + ".pdf", {});
