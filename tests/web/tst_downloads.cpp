@@ -83,7 +83,6 @@ private slots:
         m_server.setPage("/slow", big, 200, { attachment("slow.bin"), 4096, 150 });
         m_server.setPage("/cut", big, 200, { attachment("slow.bin"), 4096, 150, 20000 });
         const auto row = dataRows<QByteArray, QString, QStringList, QString, QByteArray, QString>();
-        row("link", "/link", {}, { "report.csv" }, "Saved report.csv", notes, {});
         const QString percent = "Saving slow.bin: \\d+ % of 64 KB";
         row("slow", "/slow", {}, { "slow (1).bin" }, "Saved slow (1).bin", big, percent);
         row("broken off", "/cut", {}, {}, "Could not save slow.bin", {}, percent);
@@ -101,8 +100,7 @@ private slots:
         QFETCH(QString, told);
         QFETCH(QByteArray, body);
         QFETCH(QString, progress);
-        QDir(m_folder).removeRecursively();
-        useSaver({ 3, 60000, 300 });
+        useSaver();
         if (!move.isEmpty()) // a folder that refuses to name the file, or to unname it
             m_saver->setFileMove([move](const QString &from, const QString &to, QString *error) {
                 *error = "Operation not permitted";
@@ -124,8 +122,6 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), name == "slow.bin" ? QByteArray("mine") : body);
         }
-        if (files.isEmpty())
-            return;
         // The message opens the folder; other messages still bring the window.
         emit tray()->messageClicked();
         QCOMPARE(m_opened.all().value(m_opened.all().size() - 1), QUrl::fromLocalFile(m_folder));
@@ -141,8 +137,7 @@ private slots:
     // ends while a download runs: it leaves nothing of it.
     void refusalsAndEnd()
     {
-        QDir(m_folder).removeRecursively();
-        QSignalSpy messages(&useSaver({ 3, 60000, 300 }), &DownloadSaver::message);
+        QSignalSpy messages(&useSaver(), &DownloadSaver::message);
         QSignalSpy requested(m_profile->profile(), &QWebEngineProfile::downloadRequested);
         for (int i = 0; i < 6; ++i)
             m_server.setPage("/item?" + QByteArray::number(i), "item", 200, { attachment("../.item.txt") });
@@ -159,23 +154,20 @@ private slots:
         titles.sort();
         QCOMPARE(titles, QStringList({ "Downloads refused", "Saved _.item (1).txt", "Saved _.item (2).txt",
                                        "Saved _.item.txt" }));
-        const QStringList saved { "_.item (1).txt", "_.item (2).txt", "_.item.txt" };
-        QCOMPARE(savedFiles(), saved);
+        QCOMPARE(savedFiles(), QStringList({ "_.item (1).txt", "_.item (2).txt", "_.item.txt" }));
 
         page()->triggerAction(QWebEnginePage::SavePage);
         QTRY_COMPARE(requested.size(), 7);
         auto *request = requested.at(6).at(0).value<QWebEngineDownloadRequest *>();
-        QVERIFY(request->isSavePageDownload());
         QTRY_COMPARE(request->state(), QWebEngineDownloadRequest::DownloadCancelled);
 
-        useSaver({ 3, 60000, 300 });
+        useSaver();
         // Far from complete when the program ends, however slowly the test runs.
         m_server.setPage("/ending", QByteArray(1 << 22, 'x'), 200, { attachment("slow.bin"), 4096, 150 });
         page()->load(QUrl(m_server.url("/ending")));
         QTRY_VERIFY_WITH_TIMEOUT(savedFiles().contains("slow.bin.part.download"), 10000);
         m_saver.reset();
-        QTRY_COMPARE(savedFiles(), saved);
-        m_tray->showDownloads({});
+        QTRY_COMPARE(savedFiles(), QStringList());
     }
 
     // The picker opens at home, not in the working folder; it takes two
@@ -185,14 +177,11 @@ private slots:
     {
         QTemporaryDir working, files;
         QDir::setCurrent(working.path());
-        for (const char *name : { "a.txt", "b.txt" }) {
-            QFile file(files.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        }
-        m_server.setPage("/pick", "<body style='margin:0'><input type=file id=f multiple"
-                                  " style='position:fixed;width:100%;height:100%'><script>"
-                                  "f.onchange = function () { fetch('/files?' + Array.from(f.files)"
-                                  ".map(function (x) { return x.name; }).join(',')); };</script>");
+        QVERIFY(QFile(files.filePath("a.txt")).open(QIODevice::WriteOnly)
+                && QFile(files.filePath("b.txt")).open(QIODevice::WriteOnly));
+        m_server.setPage("/pick", "<input type=file id=f multiple style='position:fixed;left:0;"
+                                  "top:0;width:100%;height:100%'><script>f.onchange = () =>"
+                                  " fetch('/files?' + Array.from(f.files, x => x.name));</script>");
         QSignalSpy loaded(page(), &QWebEnginePage::loadFinished);
         page()->load(QUrl(m_server.url("/pick")));
         QTRY_VERIFY(!loaded.isEmpty());
@@ -203,37 +192,31 @@ private slots:
                  }),
                  QDir::homePath());
         QCOMPARE(pick([](QFileDialog *dialog) { dialog->reject(); }), files.path());
-        const auto sent = [this] {
-            QByteArrayList files = m_server.requests();
-            files.removeIf([](const QByteArray &request) { return !request.startsWith("/files"); });
-            return files;
-        };
-        QTRY_COMPARE(sent(), QByteArrayList({ "/files?a.txt,b.txt", "/files?" }));
+        QTRY_COMPARE(m_server.count("/files?"), 1);
+        QCOMPARE(m_server.count("/files?a.txt,b.txt"), 1);
     }
 
-    // A chat's sound plays with no click, the window shown and hidden.
+    // A chat's sound plays with no click, even with the window hidden.
     void soundPlaysWithoutAClick()
     {
         m_server.setPage("/tone.wav", toneWav(), 200, { "Content-Type: audio/wav\r\n" });
         m_server.setPage("/sound", "<script>new Audio('/tone.wav').play().then("
                                    "function () { fetch('/played'); }, function () { fetch('/refused'); });</script>");
-        for (const bool shown : { true, false }) {
-            m_window.setVisible(shown);
-            const int played = m_server.count("/played") + 1;
-            page()->load(QUrl(m_server.url("/sound")));
-            QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/played") + m_server.count("/refused"), played, 15000);
-            QCOMPARE(m_server.count("/played"), played);
-        }
-        m_window.show();
+        m_window.hide(); // the chat in the tray: no click could come
+        page()->load(QUrl(m_server.url("/sound")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.count("/played"), 1, 15000);
     }
 
 private:
     QWebEnginePage *page() const { return m_view->page(); }
     QSystemTrayIcon *tray() const { return m_tray->findChild<QSystemTrayIcon *>(); }
 
-    // A fresh saver with its own pace, wired to the tray as the program wires it.
-    DownloadSaver &useSaver(DownloadSaver::Pace pace)
+    // A fresh saver into an empty folder, wired to the tray as the program
+    // wires it; its progress shows sooner than the program's.
+    DownloadSaver &useSaver()
     {
+        QDir(m_folder).removeRecursively();
+        const DownloadSaver::Pace pace { 3, 60000, 300 };
         m_saver = std::make_unique<DownloadSaver>(m_profile, pace, nullptr);
         connect(m_saver.get(), &DownloadSaver::progressChanged, m_tray, &TrayIcon::showDownloads);
         connect(m_saver.get(), &DownloadSaver::message, m_tray, &TrayIcon::notifyOpening);

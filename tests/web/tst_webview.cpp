@@ -1,4 +1,5 @@
 #include "common/graphics.h"
+#include "support/datarow.h"
 #include "support/onscreen.h"
 #include "support/testhttpserver.h"
 #include "support/viewwindow.h"
@@ -7,6 +8,7 @@
 #include "web/dictionaries.h"
 #include "web/downloadsaver.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -16,9 +18,9 @@
 // a link, an image and a field), driven through the X server as the owner
 // drives it: the zoom as the page sees it (its devicePixelRatio), finding
 // as the marks show, the context menu's entries as working actions, and a
-// misspelt word marked and put right from it. Its spelling comes from the
-// dictionaries a copy of the program finds: this executable has none
-// beside it.
+// misspelt word put right from the engine's suggestions. Its spelling comes
+// from the dictionaries a copy of the program finds: this executable has
+// none beside it.
 class TestWebView : public QObject {
     Q_OBJECT
 public:
@@ -29,43 +31,9 @@ private slots:
     {
         QVERIFY(m_server.start());
         m_server.serveFolder(QStringLiteral(TALVORIN_TEST_PAGES));
-        useProgramDictionaries();
-        QCOMPARE(dictionariesFolder(), dictionaryFolderCandidates(QCoreApplication::applicationDirPath()).at(2));
+        useProgramDictionaries(); // the build's: the menu's languages show them found
         open();
-    }
-
-    // From the actual size, over the page's background: every key and the
-    // wheel with Ctrl zoom, the same without it (or with Alt) do not.
-    void zoomKeysAndWheel_data()
-    {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<qreal>("ratio");
-        QTest::newRow("keys") << "key plus ctrl+alt+plus ctrl+plus ctrl+equal ctrl+KP_Add" << 1.5;
-        QTest::newRow("ctrl+0 between") << "key ctrl+plus ctrl+0 ctrl+minus ctrl+minus" << 0.8;
-        QTest::newRow("wheel") << "click 4 keydown ctrl click 4 click 4 click 5 keyup ctrl" << 1.1;
-    }
-    void zoomKeysAndWheel()
-    {
-        QFETCH(QString, input);
-        QFETCH(qreal, ratio);
-        m_view->zoom(ZoomChange::ActualSize);
-        QTRY_COMPARE_WITH_TIMEOUT(script("devicePixelRatio").toReal(), 1.0, 5000);
-        QVERIFY(xdotool(m_view->mapToGlobal(QPoint(400, 350)), "click 1 " + input));
-        QTRY_VERIFY_WITH_TIMEOUT(qAbs(script("devicePixelRatio").toReal() - ratio) < 0.01, 5000);
-    }
-
-    // The level holds for a new page in the view, and for a view made after
-    // a restart.
-    void zoomOutlivesPageAndView()
-    {
-        for (ZoomChange change : { ZoomChange::ActualSize, ZoomChange::In, ZoomChange::In })
-            m_view->zoom(change); // 125 %
-        m_view->setPage(new QWebEnginePage(m_profile->profile(), m_view));
-        load();
-        QTRY_VERIFY_WITH_TIMEOUT(qAbs(script("devicePixelRatio").toReal() - 1.25) < 0.01, 5000);
-        open();
-        QTRY_VERIFY_WITH_TIMEOUT(qAbs(script("devicePixelRatio").toReal() - 1.25) < 0.01, 5000);
-        m_view->zoom(ZoomChange::ActualSize);
+        m_view->zoom(ZoomChange::ActualSize); // as the zoom's rows may leave it for a next run
     }
 
     // "Find…" from a link's menu (which the facts of the click make as
@@ -82,27 +50,22 @@ private slots:
         QCOMPARE(written(menu), "Open link in browser|Copy link address|-|Find…|-|Zoom in|Zoom out|(Actual size)");
         QVERIFY(clickEntry(menu, "Find…"));
         QTRY_VERIFY(bar->isVisible());
-        type("chat");
-        QTRY_COMPARE_WITH_TIMEOUT(result->text(), "1 of 3", 5000);
-        QTRY_VERIFY(marks("text") > unmarked);
-        const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; const char *shown; } steps[] = {
-            { Qt::Key_Return, {}, "2 of 3" }, { Qt::Key_F3, {}, "3 of 3" },
-            { Qt::Key_Return, Qt::ShiftModifier, "2 of 3" }, { Qt::Key_F3, Qt::ShiftModifier, "1 of 3" },
+        // The keys of each step, and a pattern of what the bar shows after them
+        // ("": it is gone; reopened, it finds what it held, at whichever match);
+        // the page's marks show while the word is found.
+        const std::pair<const char *, QString> steps[] = {
+            { "type chat", "1 of 3" }, { "key Return", "2 of 3" }, { "key F3", "3 of 3" },
+            { "key shift+F3", "2 of 3" }, { "key Escape", "" }, { "key ctrl+f", "\\d of 3" },
+            { "type zz", "No matches" }, { "key Escape", "" },
         };
-        for (const auto &step : steps) {
-            QTest::keyClick(m_window->windowHandle(), step.key, step.modifiers);
-            QTRY_COMPARE_WITH_TIMEOUT(result->text(), step.shown, 5000);
+        for (const auto &[keys, shown] : steps) {
+            QVERIFY(xdotool(QCursor::pos(), keys));
+            const QRegularExpression pattern(QRegularExpression::anchoredPattern(shown));
+            QTRY_VERIFY2_WITH_TIMEOUT(pattern.match(result->text()).hasMatch(),
+                                      qPrintable(result->text()), 5000);
+            QCOMPARE(bar->isVisible(), !shown.isEmpty());
+            QTRY_COMPARE(marks("text") > unmarked, shown.endsWith(" of 3"));
         }
-        QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
-        QTRY_VERIFY(!bar->isVisible());
-        QTRY_COMPARE(marks("text"), unmarked);
-
-        QTest::keyClick(m_window->windowHandle(), Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(result->text().endsWith(" of 3"), 5000); // what it held, found again
-        type("zz");
-        QTRY_COMPARE_WITH_TIMEOUT(result->text(), "No matches", 5000);
-        QTest::keyClick(m_window->windowHandle(), Qt::Key_Escape);
-        QTRY_VERIFY(!bar->isVisible());
     }
 
     // The owner's own "Save image" is not a page sending files: the fourth
@@ -112,30 +75,19 @@ private slots:
         DownloadSaver saver(m_profile, DownloadSaver::kPace, nullptr);
         QSignalSpy messages(&saver, &DownloadSaver::message);
         for (int saved = 1; saved <= 4; ++saved) {
-            QMenu *menu = rightClick(spot("image"));
-            QVERIFY(menu && clickEntry(menu, "Save image"));
+            QVERIFY(clickEntry(rightClick(spot("image")), "Save image"));
             QTRY_COMPARE_WITH_TIMEOUT(messages.size(), saved, 10000);
-            QVERIFY2(messages.last().at(0).toString().startsWith("Saved "),
-                     qPrintable(messages.last().at(0).toString()));
+            QCOMPARE(messages.last().at(0).toString().section(u' ', 0, 0), "Saved");
         }
     }
 
-    // The language is chosen from the field's menu; a word typed wrong gets
-    // the engine's suggestions first, and the first one replaces it.
+    // A word typed wrong gets the engine's suggestions first in the field's
+    // menu, with the languages found, and the first one replaces it.
     void misspeltWordIsPutRight()
     {
-        QMenu *menu = rightClick(spot("field"));
-        QVERIFY(menu);
-        const QList<QAction *> languages = menu->findChild<QMenu *>()->actions();
-        QCOMPARE(languages.first()->text(), "German (Germany)");
-        QCOMPARE(languages.last()->text(), "Off");
-        languages.at(1)->trigger(); // English (United States)
-        menu->close();
-
+        QMenu *menu = nullptr;
         const QPoint word = spot("field", 0.1);
-        QVERIFY(xdotool(word, "click 1 sleep 0.5"));
-        const int unmarked = marks("field", Qt::red);
-        QVERIFY(xdotool(word, "type --delay 80 helo,"));
+        QVERIFY(xdotool(word, "click 1 sleep 0.5 type --delay 80 helo,"));
         // The engine checks a little after the typing.
         QVERIFY(QTest::qWaitFor([&] {
             menu = rightClick(word);
@@ -144,13 +96,45 @@ private slots:
             delete menu;
             return false;
         }, 20000));
-        QVERIFY(QTest::qWaitFor([&] { return marks("field", Qt::red) > unmarked; }, 10000));
+        QCOMPARE(written(menu->findChild<QMenu *>()),
+                 "German (Germany)|English (United States)|French|Off");
         const QStringList suggestions = m_view->lastContextMenuRequest()->spellCheckerSuggestions();
         QVERIFY(suggestions.contains("hello"));
         QCOMPARE(written(menu).section("|-|", 0, 0), suggestions.join(u'|'));
         QVERIFY(clickEntry(menu, suggestions.first()));
         QTRY_COMPARE_WITH_TIMEOUT(script("document.getElementById('field').value").toString(),
                                   suggestions.first() + ",", 5000);
+    }
+
+    // From the actual size, over the page's background: every key and the
+    // wheel with Ctrl zoom, the same without it (or with Alt) do not. The
+    // level holds for a new page in the view, and for a view made after a
+    // restart.
+    void zoomKeysAndWheel_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<bool>("kept");
+        const auto row = dataRows<QString, qreal, bool>();
+        row("keys", "key plus ctrl+alt+plus ctrl+plus ctrl+equal ctrl+KP_Add", 1.5, false);
+        row("ctrl+0 between", "key ctrl+plus ctrl+0 ctrl+minus ctrl+minus", 0.8, false);
+        row("wheel, kept", "click 4 keydown ctrl click 4 click 4 click 5 keyup ctrl", 1.1, true);
+    }
+    void zoomKeysAndWheel()
+    {
+        QFETCH(QString, input);
+        QFETCH(qreal, ratio);
+        QFETCH(bool, kept);
+        m_view->zoom(ZoomChange::ActualSize); // keys and the wheel go on from the level kept
+        QVERIFY(xdotool(m_view->mapToGlobal(QPoint(400, 350)), "click 1 " + input));
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(script("devicePixelRatio").toReal() - ratio) < 0.01, 5000);
+        if (!kept)
+            return;
+        m_view->setPage(new QWebEnginePage(m_profile->profile(), m_view));
+        load();
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(script("devicePixelRatio").toReal() - ratio) < 0.01, 5000);
+        open();
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(script("devicePixelRatio").toReal() - ratio) < 0.01, 5000);
     }
 
 private:
@@ -179,13 +163,20 @@ private:
         (void)QTest::qWaitFor([&] { return result.isValid(); }, 5000);
         return result;
     }
+    // Where an element of the page is, in the view.
+    QRect box(const QString &element)
+    {
+        const QString get = "var r = document.getElementById('%1').getBoundingClientRect();"
+                            "[r.x, r.y, r.width, r.height]";
+        const QVariantList r = script(get.arg(element)).toList();
+        return QRect(r.value(0).toInt(), r.value(1).toInt(), r.value(2).toInt(),
+                     r.value(3).toInt());
+    }
     // A point halfway down an element of the page, `across` its width, on the screen.
     QPoint spot(const QString &element, qreal across = 0.5)
     {
-        const QString get = "var r = document.getElementById('%1').getBoundingClientRect();"
-                            "[r.x + r.width * %2, r.y + r.height / 2]";
-        const QVariantList r = script(get.arg(element).arg(across)).toList();
-        return m_view->mapToGlobal(QPoint(r.value(0).toInt(), r.value(1).toInt()));
+        const QRect r = box(element);
+        return m_view->mapToGlobal(QPoint(r.x() + qRound(r.width() * across), r.center().y()));
     }
     // The mouse to `at` on the screen, then the rest of the commands.
     static bool xdotool(const QPoint &at, const QString &then)
@@ -196,39 +187,28 @@ private:
     // The menu that pops up there, or null.
     static QMenu *rightClick(const QPoint &at)
     {
-        if (!xdotool(at, "click 3"))
-            return nullptr;
-        (void)QTest::qWaitFor([] { return QApplication::activePopupWidget(); }, 5000);
-        return qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        const bool popped = xdotool(at, "click 3")
+                && QTest::qWaitFor([] { return QApplication::activePopupWidget(); }, 5000);
+        return popped ? qobject_cast<QMenu *>(QApplication::activePopupWidget()) : nullptr;
     }
-    // Clicks the menu's entry of that text; false where it has none.
+    // Clicks the menu's entry of that text; false where it has none, or no menu came.
     static bool clickEntry(const QMenu *menu, const QString &text)
     {
-        for (QAction *action : menu->actions())
+        for (QAction *action : menu ? menu->actions() : QList<QAction *>())
             if (action->text() == text)
                 return xdotool(menu->mapToGlobal(menu->actionGeometry(action).center()), "click 1");
         return false;
     }
-    // Keys typed into the window, as the window system gives them.
-    void type(const QByteArray &keys)
+    // How many pixels of an element of the page are painted with the find
+    // highlights (yellow, and orange for the match shown).
+    int marks(const QString &element)
     {
-        for (const char key : keys)
-            QTest::keyClick(m_window->windowHandle(), key);
-    }
-    // How many pixels of an element of the page are painted with a mark:
-    // the find highlights (yellow, and orange for the match shown), or the
-    // spelling's red.
-    int marks(const QString &element, QColor mark = QColor(255, 200, 0))
-    {
-        const QVariantList r = script(QString("var r = document.getElementById('%1')"
-                                              ".getBoundingClientRect(); [r.x, r.y, r.width, r.height]").arg(element)).toList();
-        const QRect area(m_view->mapTo(m_window.get(), QPoint(r.value(0).toInt(), r.value(1).toInt())),
-                         QSize(r.value(2).toInt(), r.value(3).toInt()));
+        const QRect area = box(element).translated(m_view->mapTo(m_window.get(), QPoint()));
         const QImage shot = m_window->screen()->grabWindow(m_window->winId()).toImage().copy(area);
         int count = 0;
         for (int i = 0; i < shot.width() * shot.height(); ++i) {
             const QColor seen = shot.pixelColor(i % shot.width(), i / shot.width());
-            count += seen.red() > 200 && qAbs(seen.green() - mark.green()) < 110 && seen.blue() < 90;
+            count += seen.red() > 200 && qAbs(seen.green() - 200) < 110 && seen.blue() < 90;
         }
         return count;
     }
