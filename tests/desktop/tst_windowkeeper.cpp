@@ -36,7 +36,7 @@ private slots:
         };
         keeper.restore(Qt::WindowNoState);
         QTRY_VERIFY_WITH_TIMEOUT(shown(false), 10000);
-        QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(window.winId()) }), 0);
+        QVERIFY(xdotool(QString("windowminimize %1").arg(window.winId())));
         QTRY_VERIFY(putAway());
 
         for (Qt::WindowState state : { Qt::WindowMaximized, Qt::WindowNoState }) {

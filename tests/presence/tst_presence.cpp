@@ -6,6 +6,7 @@
 #include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
 #include "support/datarow.h"
+#include "support/onscreen.h"
 #include "support/testhttpserver.h"
 
 #include <QNetworkAccessManager>
@@ -461,7 +462,7 @@ private slots:
         using Seen = QList<QByteArray>;
         QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(), (Seen { "/on", "/off" }), 5000);
         // Two places: the pointer may stand on either already.
-        QCOMPARE(QProcess::execute("xdotool", { "mousemove", "17", "23", "mousemove", "40", "50" }), 0);
+        QVERIFY(xdotool("mousemove 17 23 mousemove 40 50"));
         QTRY_COMPARE_WITH_TIMEOUT(m_site->requests(), (Seen { "/on", "/off", "/on" }), 2000);
     }
 };

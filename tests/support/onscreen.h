@@ -35,6 +35,19 @@ inline bool showsColour(const QWidget *widget, const QColor &colour, int timeout
     return false;
 }
 
+// xdotool's commands, blank-separated ("key alt+a"), through the X server
+// as the user's input; true when xdotool did them all.
+inline bool xdotool(const QString &commands)
+{
+    return QProcess::execute("xdotool", commands.split(u' ', Qt::SkipEmptyParts)) == 0;
+}
+
+// The mouse to `at` on the screen, then the rest of the commands.
+inline bool xdotool(const QPoint &at, const QString &then)
+{
+    return xdotool(QString("mousemove %1 %2 sleep 0.2 %3").arg(at.x()).arg(at.y()).arg(then));
+}
+
 // Real input through the X server, as the user gives it: a click at the
 // centre of `widget` (when given); once its window has the keyboard, the
 // first character of `text` until the page says it `heard` it (a page gets
@@ -43,14 +56,12 @@ inline bool clickAndType(const QWidget *widget, const QString &text,
                          const std::function<bool()> &heard = [] { return true; })
 {
     if (widget) {
-        const QPoint at = widget->mapToGlobal(widget->rect().center());
-        const QStringList move { "mousemove", QString::number(at.x()), QString::number(at.y()) };
-        if (QProcess::execute("xdotool", move + QStringList { "sleep", "0.1", "click", "1" }) != 0
+        if (!xdotool(widget->mapToGlobal(widget->rect().center()), "click 1")
             || !QTest::qWaitFor([widget] { return widget->window()->isActiveWindow(); }))
             return false;
     }
     const auto type = [](const QString &keys) {
-        return keys.isEmpty() || QProcess::execute("xdotool", { "type", "--delay", "80", keys }) == 0;
+        return keys.isEmpty() || QProcess::execute("xdotool", { "type", "--delay", "80", keys }) == 0; // keys may hold blanks
     };
     return text.isEmpty()
             || (QTest::qWaitFor([&] { return type(text.left(1)) && QTest::qWaitFor(heard, 500); }, 15000)

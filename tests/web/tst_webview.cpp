@@ -178,12 +178,6 @@ private:
         const QRect r = box(element);
         return m_view->mapToGlobal(QPoint(r.x() + qRound(r.width() * across), r.center().y()));
     }
-    // The mouse to `at` on the screen, then the rest of the commands.
-    static bool xdotool(const QPoint &at, const QString &then)
-    {
-        const QString move = QString("mousemove %1 %2 sleep 0.2 ").arg(at.x()).arg(at.y());
-        return QProcess::execute("xdotool", (move + then).split(u' ')) == 0;
-    }
     // The menu that pops up there, or null.
     static QMenu *rightClick(const QPoint &at)
     {
