@@ -88,16 +88,20 @@ def menu(window, *keys):
     xdotool("key", "--delay", "100", *keys)
 
 
+# Each process now as (pid, its file `what` in /proc: bytes, or "exe" as a
+# path), but for those gone meanwhile (or a zombie, which has no exe).
+def processes(what):
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            yield int(pid), os.readlink("/proc/%s/exe" % pid) if what == "exe" else Path("/proc", pid, what).read_bytes()
+        except OSError:
+            continue
+
+
 # The process id of the guardian the program `pid` started, or None.
 def guardian_of(pid):
-    for child in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            stat, exe = Path("/proc/%s/stat" % child).read_text(), os.readlink("/proc/%s/exe" % child)
-        except OSError:
-            continue  # ended meanwhile, or a zombie
-        if os.path.basename(exe) == "talvorin-guardian" and int(stat.rsplit(")", 1)[1].split()[1]) == pid:
-            return int(child)
-    return None
+    return next((child for child, stat in processes("stat") if stat.startswith(b"%d (talvorin-guardi) " % child)
+                 and int(stat.rsplit(b")", 1)[1].split()[1]) == pid), None)
 
 
 # At the end, whatever happened: the programs, then the other processes given, and the files.
