@@ -31,11 +31,13 @@ site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory
 threading.Thread(target=site.serve_forever, daemon=True).start()
 
 
+# The condition's first true answer, waited for.
 def wait_until(condition, what, seconds=30):
     deadline = time.monotonic() + seconds
-    while not condition():
+    while not (met := condition()):
         assert time.monotonic() < deadline, "timed out: " + what
         time.sleep(0.1)
+    return met
 
 
 # The program at `exe` with a throw-away home. More environment in env; a None
@@ -76,14 +78,13 @@ def window(*search, display=None):
                     display=display).split() or [""])[0]
 
 
-# Opens the menu bar's File menu with a click, then, once it is up (one more
-# window of the program's on screen), keys.
-def menu(window, *keys):
-    pid = xdotool("getwindowpid", window).strip()
-    shown = lambda: xdotool("search", "--all", "--onlyvisible", "--pid", pid, "--name", "").split()
-    before = len(shown())
-    xdotool("windowactivate", "--sync", window)
-    xdotool("mousemove", "--window", window, "15", "10", "click", "1")
+# Opens the menu bar's File menu of the program `pid`'s main window with a
+# click, then, once it is up (one more window of the program's on screen), keys.
+def menu(pid, *keys):
+    shown = lambda: xdotool("search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "").split()
+    main, before = wait_until(lambda: window("--all", "--pid", str(pid)), "the main window"), len(shown())
+    xdotool("windowactivate", "--sync", main)
+    xdotool("mousemove", "--window", main, "15", "10", "click", "1")
     wait_until(lambda: len(shown()) > before, "the File menu")
     xdotool("key", "--delay", "100", *keys)
 

@@ -14,7 +14,7 @@
 # Usage: test_guardian.py PATH-TO-TalvorinTool (on an X display with openbox, as scripts/test gives it).
 import ctypes, os, resource, signal, subprocess, threading, time
 from outside import Site, copied, finish, guardian_of, heard, menu, processes, programs, site, start, wait_until, \
-    window, xdotool
+    xdotool
 
 WORD_WAIT = 2  # seconds a signalled program has to speak before its guardian takes it for hung
 
@@ -33,9 +33,8 @@ class Copy:
         # A group of its own, as a session or a terminal gives it; output to a
         # pipe, as a caller reading it would.
         self.program = start(self.exe, QT_QPA_PLATFORM="xcb" if on_screen else "offscreen",
-                             TALVORIN_GUARDIAN_WAIT_MS=str(WORD_WAIT * 1000), popen=dict(
-                                 dict(start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT),
-                                 **popen))
+                             TALVORIN_GUARDIAN_WAIT_MS=str(WORD_WAIT * 1000),
+                             popen=dict(start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT) | popen)
         if self.program.stdout:
             threading.Thread(target=self.program.stdout.read, daemon=True).start()
 
@@ -47,25 +46,9 @@ class Copy:
 
     def started(self):
         wait_until(lambda: self.asked("on"), self.name + ": the start-up link", 60)
-        wait_until(lambda: guardian_of(self.program.pid), self.name + ": its guardian")
-        self.guardian = guardian_of(self.program.pid)
+        self.guardian = wait_until(lambda: guardian_of(self.program.pid), self.name + ": its guardian")
         # No terminal, no output pipe of the caller held open.
         assert [os.readlink("/proc/%d/fd/%d" % (self.guardian, fd)) for fd in range(3)] == ["/dev/null"] * 3
-
-    # Nothing of the copy runs any more: its guardian (ours, as the subreaper,
-    # once the program is gone) ended too.
-    def gone(self):
-        wait_until(lambda: self.program.poll() is not None and not running(self.exe) and self.reaped(),
-                   self.name + ": everything ended")
-
-    def reaped(self):
-        return not os.path.exists("/proc/%d" % self.guardian) or \
-            os.waitpid(self.guardian, os.WNOHANG)[0] == self.guardian
-
-    def menu(self, *keys):
-        found = lambda: window("--all", "--pid", str(self.program.pid))
-        wait_until(found, self.name + ": the window")
-        menu(found(), *keys)
 
 
 def running(exe):
@@ -89,7 +72,10 @@ def scan(path):
 def end(copy, how, link="off", links=1):
     how(copy)
     wait_until(lambda: len(copy.asked(link)) >= links, copy.name + ": the exit link", 30)
-    copy.gone()
+    # Nothing of the copy runs any more: its guardian (ours, as the subreaper,
+    # once the program is gone) ended too.
+    reaped = lambda: not os.path.exists("/proc/%d" % copy.guardian) or os.waitpid(copy.guardian, os.WNOHANG)[0]
+    wait_until(lambda: copy.program.poll() is not None and not running(copy.exe) and reaped(), copy.name + ": ended")
     assert len(copy.asked("on")) == 1 and len(copy.asked(link)) == links, (copy.name, heard)
     assert copy.asked("on")[0] < copy.asked(link)[0] and (link == "off" or not copy.asked("off"))
 
@@ -131,14 +117,14 @@ def guardian_ended(copy):
 
 # Status > Offline sends the exit link; a kill then sends nothing more.
 def offline_then_killed(copy):
-    copy.menu("Right", "Down", "Return")
+    menu(copy.program.pid, "Right", "Down", "Return")
     wait_until(lambda: copy.asked("off"), copy.name + ": Offline sends the exit link")
     copy.program.kill()
 
 
 # The exit link changed in Settings; a kill then sends the new one.
 def changed_then_killed(copy):
-    copy.menu("Down", "Down", "Return")
+    menu(copy.program.pid, "Down", "Down", "Return")
     wait_until(lambda: xdotool("search", "--onlyvisible", "--name", "^Link Address Settings$"), "the Settings dialog")
     xdotool("key", "--delay", "100", "Tab", "Tab", "Tab", "ctrl+a")
     xdotool("type", copy.link("bye"))
