@@ -10,7 +10,7 @@ EXE = sys.argv[1]
 GUARDIAN = os.path.join(os.path.dirname(EXE), "talvorin-guardian")
 folder = tempfile.mkdtemp(prefix="talvorin-e2e-")  # the site's files, and the copies' folders
 home = os.path.join(folder, "home")
-asked, heard, programs = [], [], []  # paths asked for in order, the same with when, programs started
+asked, programs = [], []  # paths asked for in order, programs started
 
 
 class Site(SimpleHTTPRequestHandler):
@@ -18,7 +18,6 @@ class Site(SimpleHTTPRequestHandler):
 
     def log_request(self, *args):  # as the answer starts, so before the program can hear it
         asked.append(self.path)
-        heard.append((self.path, time.monotonic()))
         Site.also(self.path)
 
     def do_GET(self):  # /fail is a status script that fails
@@ -41,14 +40,11 @@ def wait_until(condition, what, seconds=30):
 
 
 # The program at `exe` with a throw-away home. More environment in env; a None
-# there takes the variable away. With a log, its stderr goes there, with the
-# engine's switches in it.
-def start(exe, args=(), log=None, popen={}, **env):
+# there takes the variable away.
+def start(exe, args=(), popen={}, **env):
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
                QTWEBENGINE_DISABLE_SANDBOX="1", **env)
-    if log:
-        env["QT_LOGGING_RULES"] = "qt.webenginecontext.debug=true"
-    programs.append(subprocess.Popen([exe, *args], **{"stderr": log and open(log, "w"), **popen},
+    programs.append(subprocess.Popen([exe, *args], **popen,
                                      env={name: value for name, value in env.items() if value is not None}))
     return programs[-1]
 

@@ -13,7 +13,7 @@
 # display, the others on Qt's offscreen platform; they end one after the other.
 # Usage: test_guardian.py PATH-TO-TalvorinTool (on an X display with openbox, as scripts/test gives it).
 import ctypes, os, resource, signal, subprocess, threading, time
-from outside import Site, copied, finish, guardian_of, heard, menu, processes, programs, site, start, wait_until, \
+from outside import Site, asked, copied, finish, guardian_of, menu, processes, programs, site, start, wait_until, \
     xdotool
 
 WORD_WAIT = 2  # seconds a signalled program has to speak before its guardian takes it for hung
@@ -41,8 +41,8 @@ class Copy:
     def link(self, what):
         return "http://127.0.0.1:%d/%s/%s" % (site.server_port, self.name, what)
 
-    def asked(self, what):
-        return [when for path, when in heard if path.split("?")[0] == "/%s/%s" % (self.name, what)]
+    def asked(self, what):  # where in the site's list
+        return [i for i, path in enumerate(asked) if path.split("?")[0] == "/%s/%s" % (self.name, what)]
 
     def started(self):
         wait_until(lambda: self.asked("on"), self.name + ": the start-up link", 60)
@@ -63,7 +63,7 @@ shown = []
 def scan(path):
     if path.split("?")[0].endswith(("/off", "/bye")):
         shown.extend(line for _, line in processes("cmdline") if b"127.0.0.1:%d/" % site.server_port in line)
-    if path == "/hang/off" and len([p for p, _ in heard if p == path]) == 1:
+    if path == "/hang/off" and asked.count(path) == 1:
         time.sleep(20)  # Exit's own request hangs at the site
 
 
@@ -76,7 +76,7 @@ def end(copy, how, link="off", links=1):
     # once the program is gone) ended too.
     reaped = lambda: not os.path.exists("/proc/%d" % copy.guardian) or os.waitpid(copy.guardian, os.WNOHANG)[0]
     wait_until(lambda: copy.program.poll() is not None and not running(copy.exe) and reaped(), copy.name + ": ended")
-    assert len(copy.asked("on")) == 1 and len(copy.asked(link)) == links, (copy.name, heard)
+    assert len(copy.asked("on")) == 1 and len(copy.asked(link)) == links, (copy.name, asked)
     assert copy.asked("on")[0] < copy.asked(link)[0] and (link == "off" or not copy.asked("off"))
 
 
@@ -86,8 +86,7 @@ def killed(number, kill=os.kill):  # with os.killpg: the copy's process group
 
 # What `killall -9 TalvorinTool` does to this copy: every process of its executable at once.
 def killed_by_name(copy):
-    for pid in running(copy.exe):
-        os.kill(pid, signal.SIGKILL)
+    [os.kill(pid, signal.SIGKILL) for pid in running(copy.exe)]
 
 
 # A logout while the program is stopped (a start slower than the guardian's
@@ -167,12 +166,12 @@ try:
     assert early.program.wait(30) == 0, "an early signal did not run Exit"
     Site.also = scan
     wait_until(lambda: early.asked("off"), "early: the exit link")
-    assert len(early.asked("off")) == 1 and "[startwin]=False" in open(early.ini).read(), heard
+    assert len(early.asked("off")) == 1 and "[startwin]=False" in open(early.ini).read(), asked
 
     # Well past its guardian's wait since the hang-up, still nothing owed to
     # the site; its logout sends the one.
     wait_until(lambda: time.monotonic() - hung_up > 3 * WORD_WAIT, "the guardian's wait, three times")
-    assert not living.asked("off") and living.program.poll() is None, heard
+    assert not living.asked("off") and living.program.poll() is None, asked
     end(living, killed(signal.SIGTERM, os.killpg))
     assert not shown, shown
     print("%d passed, 0 failed" % (len(endings) + 3))

@@ -53,11 +53,6 @@ class Watcher(dbus.service.Object):
 class Logind(dbus.service.Object):
     inhibitors = []  # the read ends, in the order taken
 
-    # Whether every sleep delay was let go: nothing is written to the pipes,
-    # so a read end that is readable is at its end of file.
-    def all_let_go():
-        return len(select.select(Logind.inhibitors, [], [], 0)[0]) == len(Logind.inhibitors)
-
     @dbus.service.method("org.freedesktop.login1.Manager", in_signature="ssss", out_signature="h")
     def Inhibit(self, what, who, why, mode):
         assert (what, mode) == ("sleep", "delay"), "this logind gives sleep delays only"
@@ -100,30 +95,9 @@ def start(session, exe=None, **more):
     return outside.start(exe or MAIN, DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system, **more)
 
 
-# A sleep, let go once the site has heard the status links `told` (and the
-# program looks `asleep`), then a wake, after which the next sleep is held.
-def sleep_and_wake(told, asleep=lambda: True):
-    taken = len(Logind.inhibitors)
-    on_loop(lambda: logind.PrepareForSleep(True))
-    wait_until(Logind.all_let_go, "the sleep is let go")
-    assert sent(*told)(), "the sleep was let go before the site heard " + " ".join(told)
-    wait_until(asleep, "asleep")
-    on_loop(lambda: logind.PrepareForSleep(False))
-    wait_until(lambda: len(Logind.inhibitors) == taken + 1, "woken: the next sleep held")
-
-
 ONLINE = r"Your site shows you online since \d\d:\d\d"
 NOT_REACHED = r"Your site was not reached since \d\d:\d\d \(connection refused\) \u2014 next try at \d\d:\d\d"
 FAILED = r"Your site answered 500 Internal Server Error at \d\d:\d\d"
-
-
-# Without a display: the status and the first line of the answer.
-def command_line():
-    for arguments, status, first in ((["--version"], 0, "TalvorinTool " + VERSION),
-                                     (["--help"], 0, "Usage: TalvorinTool [options]"),
-                                     (["--bogus"], 2, "TalvorinTool: Unknown option 'bogus'. Try --help.")):
-        done = subprocess.run([EXE] + arguments, capture_output=True, text=True, env=dict(os.environ, DISPLAY=""))
-        assert (done.returncode, (done.stdout + done.stderr).splitlines()[0]) == (status, first), done
 
 
 # The status links the site has seen are these, in this order.
@@ -182,7 +156,17 @@ def run_a():
         menu(program.pid, "Right", *keys, "Return")
         told.append(clicked)
         wait_until(sent(*told), "the click sends " + clicked)
-        sleep_and_wake(told + slept[:1], lambda: not slept or get("IconPixmap") != own_icon)  # asleep: greyed
+        # A sleep, let go once the site has heard of it (nothing is written to
+        # the pipes: a readable read end is at its end of file), greyed while
+        # Online; then a wake, after which the next sleep is held.
+        taken = len(Logind.inhibitors)
+        on_loop(lambda: logind.PrepareForSleep(True))
+        wait_until(lambda: len(select.select(Logind.inhibitors, [], [], 0)[0]) == len(Logind.inhibitors),
+                   "the sleep is let go")
+        assert sent(*told, *slept[:1])(), "the sleep was let go before the site heard " + " ".join(told + slept[:1])
+        wait_until(lambda: not slept or get("IconPixmap") != own_icon, "asleep: greyed")
+        on_loop(lambda: logind.PrepareForSleep(False))
+        wait_until(lambda: len(Logind.inhibitors) == taken + 1, "woken: the next sleep held")
         told += slept
         wait_until(sent(*told), "the site told " + " ".join(told))
     # Its guardian stopped, a thousand locks and unlocks: the window keeps
@@ -210,15 +194,15 @@ def on_weston(session, xwayland, platform, number, args=()):
     daemons.append(subprocess.Popen(["weston", "--backend=headless-backend.so", "--socket=wayland-talvorin",
                                      "--idle-time=0", "--log=" + log] + ["--xwayland"] * xwayland,
                                     env=dict(os.environ, XDG_RUNTIME_DIR=runtime)))
-    # Weston's log is there before its socket.
-    listening = lambda: re.findall(r"xserver listening on display (:\d+)", Path(log).read_text())
-    wait_until(lambda: os.path.exists(os.path.join(runtime, "wayland-talvorin")) and (not xwayland or listening()),
-               "weston is up")
-    display = (xwayland and listening() or [None])[0]
+    # Its socket, then (its log is there before) XWayland's display, or None without.
+    listening = lambda: re.findall(r"xserver listening on display (:\d+)", Path(log).read_text()) if xwayland else [None]
+    display = wait_until(lambda: os.path.exists(os.path.join(runtime, "wayland-talvorin")) and listening(),
+                         "weston is up")[0]
     asked.clear()
     program = start(session, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wayland-talvorin", XDG_SESSION_TYPE="wayland",
                     DISPLAY=display, QT_QPA_PLATFORM=platform, QTWEBENGINE_CHROMIUM_FLAGS=None if args else "--lang=fr",
-                    args=args, log=os.path.join(runtime, "program.log"))
+                    args=args, QT_LOGGING_RULES="qt.webenginecontext.debug=true",  # the engine's switches on stderr
+                    popen=dict(stderr=open(os.path.join(runtime, "program.log"), "w")))
     x11 = xwayland and not platform
     # The chat asks for its title over and over; its page itself may come from the cache.
     wait_until(lambda: "/title.txt" in asked and (not x11 or window(display=display)), "the chat on weston", 60)
@@ -238,17 +222,22 @@ try:
     refused = socket.socket()  # bound, never listening: connecting to it is refused
     refused.bind(("127.0.0.1", 0))
     REFUSED = "http://127.0.0.1:%d/on" % refused.getsockname()[1]
-    LINKS = "[badgelink]=http://127.0.0.1:{0}/badge.html\r\n[linkstart]=http://127.0.0.1:{0}/on\r\n" \
-            "[linkclose]=http://127.0.0.1:{0}/off\r\n".format(site.server_port)
     for name, text in (("badge.html", "<a href='/chat.html' target='_blank'>chat</a>"), ("chat.html", CHAT),
                        ("title.txt", ""), ("on", "on"), ("off", "off")):
         Path(folder, name).write_text(text, newline="")
-    MAIN = copied(LINKS + "[ontop]=True\r\n[startwin]=True\r\n[away]=True\r\n")
+    MAIN = copied("[badgelink]=http://127.0.0.1:{0}/badge.html\r\n[linkstart]=http://127.0.0.1:{0}/on\r\n"
+                  "[linkclose]=http://127.0.0.1:{0}/off\r\n[ontop]=True\r\n[startwin]=True\r\n[away]=True\r\n"
+                  .format(site.server_port))
     fakes_thread.start()
     system, logind_bus = private_bus()
     logind = on_loop(lambda: logind_bus.request_name("org.freedesktop.login1"),
                      lambda: Logind(logind_bus, "/org/freedesktop/login1"))
-    command_line()
+    # Without a display: the status and the first line of the answer.
+    for arguments, status, first in ((["--version"], 0, "TalvorinTool " + VERSION),
+                                     (["--help"], 0, "Usage: TalvorinTool [options]"),
+                                     (["--bogus"], 2, "TalvorinTool: Unknown option 'bogus'. Try --help.")):
+        done = subprocess.run([EXE] + arguments, capture_output=True, text=True, env=dict(os.environ, DISPLAY=""))
+        assert (done.returncode, (done.stdout + done.stderr).splitlines()[0]) == (status, first), done
     run_a()
     plain, _ = private_bus(fakes=False)  # a session bus with no notification area on it
     on_weston(plain, True, None, signal.SIGINT, ["--webEngineArgs", "--js-flags=--expose-gc"])

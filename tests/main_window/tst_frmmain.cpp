@@ -16,17 +16,6 @@
 #include <QToolBar>
 #include <QWebEngineView>
 
-namespace {
-
-// The icon as the notification area shows it, taken from the screen.
-QImage trayPixels()
-{
-    QWidget *icon = shownWidgetOf("QSystemTrayIconSys");
-    return icon ? QGuiApplication::primaryScreen()->grabWindow(icon->winId()).toImage() : QImage();
-}
-
-} // namespace
-
 // The main window on a real desktop: an EWMH window manager and an XEmbed
 // notification area, as scripts/test provides (openbox and trayer on Xvfb);
 // the badge service and the owner's site played by a local server. First one
@@ -49,18 +38,14 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     }
     // The login windows go with the main window.
-    void cleanup()
-    {
-        m_program.reset();
-        m_day.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     // The owner's day. No badge link yet: the hint says where it goes; the
     // site's answer to the start-up link in the Status menu. Status, sleep and
     // wake: see tests/e2e/test_outside.py.
     void ownersDay()
     {
-        m_day = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
+        m_program = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
                                                 + linkLine("linkclose", m_server, "/exit"));
         auto *frame = window().findChild<QFrame *>("Frame1");
         QVERIFY(frame->findChild<QLabel *>("Label2")->text().contains("File > Settings"));
@@ -85,8 +70,7 @@ private slots:
             return file.open(QIODevice::ReadOnly)
                     && file.readAll() == autostartDesktopEntry(qApp->applicationFilePath());
         };
-        const char *twins[][2] = { { "mnutop", "mnuTrayTop" },
-                                   { "mnuShow", "mnutraytask" },
+        const char *twins[][2] = { { "mnutop", "mnuTrayTop" }, { "mnuShow", "mnutraytask" },
                                    { "mnuStart", "mnuTrayStart" } };
         QStringList lines { "[ontop]=False", "[taskbar]=False", "[startwin]=False" };
         for (int i = 0; i < 3; ++i) {
@@ -104,7 +88,7 @@ private slots:
                 QCOMPARE(action(twins[i][0])->isChecked(), on);
                 QCOMPARE(action(twins[i][1])->isChecked(), on);
                 lines[i] = lines[i].section(u'=', 0, 0) + (on ? "=True" : "=False");
-                QCOMPARE(m_day->savedLines().mid(3, 3), lines);
+                QCOMPARE(m_program->savedLines().mid(3, 3), lines);
                 // Show in taskbar brings the window out of the tray.
                 QCOMPARE(window().isVisible(), on || i == 1);
                 if (on) {
@@ -124,29 +108,29 @@ private slots:
         // messages of the day: one already gone is no failure), both check
         // marks stay off and nothing is saved.
         QTemporaryFile blocker; // a file where the folder of the entry would go
-        QVERIFY(blocker.open() && QFile::resize(m_day->iniPath(), 0));
+        QVERIFY(blocker.open() && QFile::resize(m_program->iniPath(), 0));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker.fileName()));
         for (const char *item : { "mnuStart", "mnuTrayStart" }) {
             action(item)->trigger();
             QVERIFY(!action("mnuStart")->isChecked() && !action("mnuTrayStart")->isChecked());
         }
-        QTRY_COMPARE(m_day->messages().size(), 2);
-        QVERIFY(m_day->lastMessage().contains(
+        QTRY_COMPARE(m_program->messages().size(), 2);
+        QVERIFY(m_program->lastMessage().contains(
                 QRegularExpression("at login.\n.*TalvorinTool.desktop")));
-        QCOMPARE(QFileInfo(m_day->iniPath()).size(), 0);
+        QCOMPARE(QFileInfo(m_program->iniPath()).size(), 0);
 
         // File > Settings: "Change" wants a badge link, blanks being one; the
         // links go without their line breaks into the file and to the site, the
         // badge is loaded again, and its chat comes, with its messages.
         const QString start = m_server.url("/st") + "\nart";
         changeLinks(start, { "\n\n", "   " });
-        QCOMPARE(m_day->lastMessage(), "TalvorinTool: You have to enter badge link");
-        QVERIFY(m_day->savedBytes().startsWith(
+        QCOMPARE(m_program->lastMessage(), "TalvorinTool: You have to enter badge link");
+        QVERIFY(m_program->savedBytes().startsWith(
                 "[badgelink]=   \r\n[linkstart]=" + m_server.url("/start").toLatin1() + "\r\n"));
         action("mnuonline")->trigger();
         QTRY_COMPARE(m_server.requests().last(), "/start");
         changeLinks(start, { m_server.url("/bl") + "\r\nank" });
-        QCOMPARE(m_day->savedLines().first(), "[badgelink]=" + m_server.url("/blank"));
+        QCOMPARE(m_program->savedLines().first(), "[badgelink]=" + m_server.url("/blank"));
         QVERIFY(showsColour(window().chatView(), kChat));
 
         // Shown and looked at: no message. Hidden: the icon carries the count
@@ -181,26 +165,26 @@ private slots:
         // too; a double-click arrives as a click and then the double-click.
         action("mnuMaximize")->trigger();
         QTRY_VERIFY(window().isMaximized() && netWmStateHas(window(), "_NET_WM_STATE_MAXIMIZED_VERT"));
-        QVERIFY(!window().close() && !window().isVisible() && m_day->unloadCount() == 0);
+        QVERIFY(!window().close() && !window().isVisible() && m_program->unloadCount() == 0);
         emit tray()->activated(QSystemTrayIcon::Trigger);
         QVERIFY(window().isVisible() && !window().isMaximized());
         window().close();
         emit tray()->activated(QSystemTrayIcon::Trigger);
         emit tray()->activated(QSystemTrayIcon::DoubleClick);
         QVERIFY(window().isVisible());
-        QTRY_COMPARE(m_day->lastMessage(), "TalvorinTool: Dbl Click in the systray needs event");
+        QTRY_COMPARE(m_program->lastMessage(), "TalvorinTool: Dbl Click in the systray needs event");
 
         // A folder where the file was: no save can succeed, not even as root.
         // The owner hears of it once a run; the toggles work all the same (see
         // the file saved at Exit).
-        QVERIFY(QFile::remove(m_day->iniPath()) && QDir().mkdir(m_day->iniPath()));
-        const int told = m_day->messages().size() + 1;
+        QVERIFY(QFile::remove(m_program->iniPath()) && QDir().mkdir(m_program->iniPath()));
+        const int told = m_program->messages().size() + 1;
         for (int i = 0; i < 3; ++i)
             action("mnutop")->trigger();
-        QTRY_VERIFY(m_day->lastMessage().contains("The settings cannot be saved to "));
+        QTRY_VERIFY(m_program->lastMessage().contains("The settings cannot be saved to "));
         QTest::qWait(200);
-        QCOMPARE(m_day->messages().size(), told);
-        QVERIFY(QDir().rmdir(m_day->iniPath()));
+        QCOMPARE(m_program->messages().size(), told);
+        QVERIFY(QDir().rmdir(m_program->iniPath()));
     }
 
     void savedStateAndBadStatusLinks_data()
@@ -235,23 +219,22 @@ private slots:
         QCOMPARE(m_program->savedBytes(), saved);
         for (const char *name :
              { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
-            QVERIFY2(m_program->action(name)->isChecked(), name);
-        frmMain &window = m_program->window();
-        const QRect area = window.screen()->availableGeometry();
-        QTRY_COMPARE(window.frameGeometry().size(), size.boundedTo(area.size()));
-        QTRY_VERIFY(area.contains(window.frameGeometry()));
-        QTRY_VERIFY(netWmStateHas(window, "_NET_WM_STATE_ABOVE")
-                    && !netWmStateHas(window, "_NET_WM_STATE_SKIP_TASKBAR"));
+            QVERIFY2(action(name)->isChecked(), name);
+        const QRect area = window().screen()->availableGeometry();
+        QTRY_COMPARE(window().frameGeometry().size(), size.boundedTo(area.size()));
+        QTRY_VERIFY(area.contains(window().frameGeometry()));
+        QTRY_VERIFY(netWmStateHas(window(), "_NET_WM_STATE_ABOVE")
+                    && !netWmStateHas(window(), "_NET_WM_STATE_SKIP_TASKBAR"));
 
-        m_program->action("mnuoffline")->trigger();
+        action("mnuoffline")->trigger();
         if (hidden)
-            window.close();
+            window().close();
         // Only the page that never answers may wait for the deadline.
-        window.setExitTimeout(bad.endsWith("/silent") ? 800 : 60000);
+        window().setExitTimeout(bad.endsWith("/silent") ? 800 : 60000);
         QTimer again;
-        connect(&again, &QTimer::timeout, m_program->action("mnutrayexit"), &QAction::trigger);
+        connect(&again, &QTimer::timeout, action("mnutrayexit"), &QAction::trigger);
         again.start(300);
-        m_program->action("mnutrayexit")->trigger();
+        action("mnutrayexit")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 5000);
         QTRY_VERIFY(!shownWidgetOf("QSystemTrayIconSys"));
         if (size.width() <= area.width())
@@ -292,11 +275,11 @@ private slots:
         QFETCH(QByteArray, outcome);
         const QByteArray answered = "/media?chat-" + outcome, refused = "/media?badge-NotAllowedError";
         const int answers = m_server.count(answered), refusals = m_server.count(refused);
-        const auto bar = [this] { return m_program->window().findChild<QToolBar *>("CallQuestionBar"); };
+        const auto bar = [this] { return window().findChild<QToolBar *>("CallQuestionBar"); };
         const auto answer = [&](int count) {
             QTRY_VERIFY_WITH_TIMEOUT(bar()->isVisible(), 15000);
             QCOMPARE(bar()->findChild<QLabel *>()->text(), "127.0.0.1 wants to use your microphone");
-            QVERIFY(QTest::qWaitForWindowActive(&m_program->window()));
+            QVERIFY(QTest::qWaitForWindowActive(&window()));
             QCOMPARE(QProcess::execute("xdotool", { "key", key }), 0);
             QTRY_COMPARE_WITH_TIMEOUT(m_server.count(answered), count, 5000);
             QVERIFY(!bar()->isVisible());
@@ -316,11 +299,11 @@ private slots:
         QCOMPARE(forget->text(), "Forget site permissions");
         forget->trigger();
         QApplication::activePopupWidget()->close();
-        m_program->window().close();
+        window().close();
         chat->page()->runJavaScript("call()");
         QTRY_COMPARE(balloonText(), "Talvorin Tool GoogleTalk|127.0.0.1 wants to use your microphone");
         QTest::mouseClick(shownWidgetOf("QBalloonTip"), Qt::LeftButton);
-        QVERIFY(m_program->window().isVisible());
+        QVERIFY(window().isVisible());
         // Not remembered this time: the next call asks again.
         bar()->findChild<QCheckBox *>()->click();
         answer(answers + 3);
@@ -334,15 +317,21 @@ private slots:
     }
 
 private:
-    frmMain &window() const { return m_day->window(); }
-    QAction *action(const char *name) const { return m_day->action(name); }
+    frmMain &window() const { return m_program->window(); }
+    QAction *action(const char *name) const { return m_program->action(name); }
     QSystemTrayIcon *tray() const { return window().findChild<QSystemTrayIcon *>(); }
+    // The icon as the notification area shows it, taken from the screen.
+    static QImage trayPixels()
+    {
+        QWidget *icon = shownWidgetOf("QSystemTrayIconSys");
+        return icon ? QGuiApplication::primaryScreen()->grabWindow(icon->winId()).toImage() : QImage();
+    }
 
     frmMain &start(const QByteArray &badge, const QByteArray &more = {})
     {
         m_program.reset(); // one profile at a time
         m_program = std::make_unique<StartedWindow>(linkLine("badgelink", m_server, badge) + more);
-        return m_program->window();
+        return window();
     }
 
     // File > Settings: types the start link, then each badge link in turn,
@@ -364,8 +353,7 @@ private:
 
     TestHttpServer m_server;
     QTemporaryDir m_config; // XDG_CONFIG_HOME, where start at login goes
-    std::unique_ptr<StartedWindow> m_day; // the owner's day
-    std::unique_ptr<StartedWindow> m_program; // a window of one test
+    std::unique_ptr<StartedWindow> m_program;
 };
 
 QTEST_MAIN(TestFrmMain)

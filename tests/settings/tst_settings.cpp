@@ -81,9 +81,8 @@ bool asOrdinaryUser(const std::function<bool()> &work)
 {
     const pid_t child = fork();
     if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
-            _exit(2);
-        _exit(work() ? 0 : 1);
+        const bool dropped = geteuid() != 0 || !(setgroups(0, nullptr) || setgid(65534) || setuid(65534));
+        _exit(!dropped ? 2 : work() ? 0 : 1);
     }
     int status = 1;
     waitpid(child, &status, 0);
@@ -278,8 +277,7 @@ private slots:
         });
         QCOMPARE(writtenOrSilent, fault.isEmpty());
         QCOMPARE(SettingsFile(path).read(), fault.isEmpty() ? next : previous);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                 QStringList { "talvorin.ini" });
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList { "talvorin.ini" });
         setMode(folder, 0700);
     }
 };
