@@ -7,7 +7,6 @@ from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
 EXE = sys.argv[1]
-GUARDIAN = os.path.join(os.path.dirname(EXE), "talvorin-guardian")
 folder = tempfile.mkdtemp(prefix="talvorin-e2e-")  # the site's files, and the copies' folders
 home = os.path.join(folder, "home")
 asked, programs = [], []  # paths asked for in order, programs started
@@ -54,7 +53,7 @@ def start(exe, args=(), popen={}, **env):
 def copied(ini):
     where = tempfile.mkdtemp(dir=folder)
     shutil.copy2(EXE, where)
-    shutil.copy2(GUARDIAN, where)
+    shutil.copy2(os.path.join(os.path.dirname(EXE), "talvorin-guardian"), where)
     Path(where, "talvorin.ini").write_text(ini, newline="")
     return os.path.join(where, "TalvorinTool")
 

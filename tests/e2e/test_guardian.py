@@ -26,9 +26,8 @@ class Copy:
         self.name, self.guardian = name, None
         # The Settings dialog takes no links without a badge; the others need none. A long
         # exit link is longer than any piece the guardian reads at once but one word.
-        self.exe = copied(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") +
-                          "[linkstart]=%s\r\n[linkclose]=%s%s\r\n" % (self.link("on"), self.link("off"),
-                                                                      "?" + "x" * 8000 if long else ""))
+        self.exe = copied(("[badgelink]=%s\r\n" % self.link("badge") if on_screen else "") + "[linkstart]=%s\r\n"
+                          "[linkclose]=%s%s\r\n" % (self.link("on"), self.link("off"), "?" + "x" * 8000 if long else ""))
         self.ini = os.path.join(os.path.dirname(self.exe), "talvorin.ini")
         # A group of its own, as a session or a terminal gives it; output to a
         # pipe, as a caller reading it would.
@@ -51,10 +50,6 @@ class Copy:
         assert [os.readlink("/proc/%d/fd/%d" % (self.guardian, fd)) for fd in range(3)] == ["/dev/null"] * 3
 
 
-def running(exe):
-    return [pid for pid, path in processes("exe") if path == exe]
-
-
 # Every process's command line as the site is asked for an exit link: the
 # link's sender is running then. Any that holds a status link is kept here.
 shown = []
@@ -75,7 +70,8 @@ def end(copy, how, link="off", links=1):
     # Nothing of the copy runs any more: its guardian (ours, as the subreaper,
     # once the program is gone) ended too.
     reaped = lambda: not os.path.exists("/proc/%d" % copy.guardian) or os.waitpid(copy.guardian, os.WNOHANG)[0]
-    wait_until(lambda: copy.program.poll() is not None and not running(copy.exe) and reaped(), copy.name + ": ended")
+    wait_until(lambda: copy.program.poll() is not None and copy.exe not in dict(processes("exe")).values() and reaped(),
+               copy.name + ": everything ended")
     assert len(copy.asked("on")) == 1 and len(copy.asked(link)) == links, (copy.name, asked)
     assert copy.asked("on")[0] < copy.asked(link)[0] and (link == "off" or not copy.asked("off"))
 
@@ -86,7 +82,7 @@ def killed(number, kill=os.kill):  # with os.killpg: the copy's process group
 
 # What `killall -9 TalvorinTool` does to this copy: every process of its executable at once.
 def killed_by_name(copy):
-    [os.kill(pid, signal.SIGKILL) for pid in running(copy.exe)]
+    [os.kill(pid, signal.SIGKILL) for pid, exe in processes("exe") if exe == copy.exe]
 
 
 # A logout while the program is stopped (a start slower than the guardian's
@@ -149,11 +145,10 @@ try:
     closed = dict(stdout=None, stderr=None, preexec_fn=lambda: [os.close(fd) for fd in (0, 1, 2)])
     copies = [Copy(name, on_screen=name in ("offline", "changed"), long=name == "abrt",
                    **(closed if name == "kill9" else {})) for name in endings]
-    living.started()
+    for copy in [living] + copies:
+        copy.started()
     hung_up = time.monotonic()
     os.killpg(living.program.pid, signal.SIGHUP)
-    for copy in copies:
-        copy.started()
     assert [os.readlink("/proc/%d/fd/%d" % (copies[0].program.pid, fd)) for fd in range(3)] == ["/dev/null"] * 3
     for copy in copies:
         end(copy, endings[copy.name], "bye" if copy.name == "changed" else "off", 2 if copy.name == "hang" else 1)
@@ -164,8 +159,7 @@ try:
     Site.also = lambda path: scan(path) or (path == "/early/on" and os.killpg(programs[-1].pid, signal.SIGTERM))
     early = Copy("early")
     assert early.program.wait(30) == 0, "an early signal did not run Exit"
-    Site.also = scan
-    wait_until(lambda: early.asked("off"), "early: the exit link")
+    # Exit's own request, heard before the program could end.
     assert len(early.asked("off")) == 1 and "[startwin]=False" in open(early.ini).read(), asked
 
     # Well past its guardian's wait since the hang-up, still nothing owed to

@@ -110,13 +110,13 @@ def run_a():
     session, fakes = private_bus()
     saver = on_loop(lambda: fakes.request_name("org.kde.StatusNotifierWatcher"),
                     lambda: fakes.request_name("org.kde.StatusNotifierHost-%d" % os.getpid()),
-                    lambda: Watcher(fakes, "/StatusNotifierWatcher"), lambda: ScreenSaver(fakes, "/org/freedesktop/ScreenSaver"))
+                    lambda: Watcher(fakes, "/StatusNotifierWatcher"),
+                    lambda: ScreenSaver(fakes, "/org/freedesktop/ScreenSaver"))
     program = start(session)
-    wait_until(lambda: Watcher.items, "the item registers")
     bus = dbus.bus.BusConnection(session)
     getter = lambda service: lambda name: bus.get_object(service, "/StatusNotifierItem").Get(
         ITEM, name, dbus_interface=PROPS, byte_arrays=True)
-    get = getter(Watcher.items[0])
+    get = getter(wait_until(lambda: Watcher.items, "the item registers")[0])
     # The design's text or the count, then the site's status (none while a tray message shows).
     tip = lambda get: (str(get("ToolTip")[2]).split("\n") + [""])[:2]
     wait_until(lambda: re.fullmatch(ONLINE, tip(get)[1]), "the site answered: online")
@@ -125,8 +125,7 @@ def run_a():
     # one whose site fails. Neither may ever look as if it had been heard.
     for link, said in ((REFUSED, NOT_REACHED), ("http://127.0.0.1:%d/fail" % site.server_port, FAILED)):
         copy, seen = start(session, copied("[linkstart]=" + link + "\r\n")), []
-        wait_until(lambda: len(Watcher.items) == 2, "the copy's item registers")
-        copy_get = getter(Watcher.items.pop())
+        copy_get = getter(wait_until(lambda: Watcher.items[1:] and Watcher.items.pop(), "the copy's item registers"))
         wait_until(lambda: seen.append(tip(copy_get)) or re.fullmatch(said, seen[-1][1]), said)
         assert all(line[0] == OWN_TIP and "online" not in line[1] for line in seen), seen
         assert copy_get("IconPixmap") != own_icon, "a site not heard looks as one that answered"
@@ -177,10 +176,10 @@ def run_a():
     wait_until(lambda: asked.count("/on") >= ons + 500, "the site told of each unlock", 120)
     wait_until(lambda: re.fullmatch(ONLINE, tip(get)[1]), "online again")
     os.kill(guardian, signal.SIGCONT)
-    heard_before = len(asked)
     program.kill()
     program.wait()  # gone for good: a lock of a process still there is no stale one
-    wait_until(lambda: "/off" in asked[heard_before:], "killed online: its guardian sends the exit link")
+    wait_until(lambda: [path for path in asked if path in ("/on", "/off")][-1] == "/off",
+               "killed online: its guardian sends the exit link")
 
 
 # On weston's headless desktop: with XWayland the window is an X11 one there,

@@ -110,13 +110,11 @@ private slots:
         QTemporaryFile blocker; // a file where the folder of the entry would go
         QVERIFY(blocker.open() && QFile::resize(m_program->iniPath(), 0));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker.fileName()));
-        for (const char *item : { "mnuStart", "mnuTrayStart" }) {
-            action(item)->trigger();
-            QVERIFY(!action("mnuStart")->isChecked() && !action("mnuTrayStart")->isChecked());
-        }
+        action("mnuStart")->trigger();
+        action("mnuTrayStart")->trigger();
+        QVERIFY(!action("mnuStart")->isChecked() && !action("mnuTrayStart")->isChecked());
         QTRY_COMPARE(m_program->messages().size(), 2);
-        QVERIFY(m_program->lastMessage().contains(
-                QRegularExpression("at login.\n.*TalvorinTool.desktop")));
+        QVERIFY(m_program->lastMessage().contains(QRegularExpression("at login.\n.*TalvorinTool.desktop")));
         QCOMPARE(QFileInfo(m_program->iniPath()).size(), 0);
 
         // File > Settings: "Change" wants a badge link, blanks being one; the
@@ -217,8 +215,7 @@ private slots:
                 + "\r\n[width]=" + QByteArray::number(qRound(size.width() * twips)) + "\r\n";
         m_program = std::make_unique<StartedWindow>(saved);
         QCOMPARE(m_program->savedBytes(), saved);
-        for (const char *name :
-             { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
+        for (const char *name : { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
             QVERIFY2(action(name)->isChecked(), name);
         const QRect area = window().screen()->availableGeometry();
         QTRY_COMPARE(window().frameGeometry().size(), size.boundedTo(area.size()));
@@ -251,8 +248,7 @@ private slots:
         const QList<QByteArray> asked = m_server.requests();
         QCOMPARE(asked.mid(asked.lastIndexOf("/start"), 2).join(' '), "/start /open-sized");
         const int in = qRound(60.0 * window.logicalDpiX() / 1440);
-        QCOMPARE(window.chatView()->geometry(),
-                 window.centralWidget()->rect().adjusted(in, in, -in, -in));
+        QCOMPARE(window.chatView()->geometry(), window.centralWidget()->rect().adjusted(in, in, -in, -in));
     }
 
     void callQuestion_data()

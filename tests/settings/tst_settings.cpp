@@ -13,18 +13,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(SettingsState)
-
 namespace {
+
+const QString kLinkNames[] = { "badge=", "start=", "close=" };
 
 // Records what the reader did, in order: "badge=x|ontop|width=7200".
 class FakeTarget : public SettingsTarget {
 public:
     QStringList calls;
-    void setLink(Link which, const QString &value) override
-    {
-        calls << QStringList { "badge=", "start=", "close=" }[int(which)] + value;
-    }
+    void setLink(Link which, const QString &value) override { calls << kLinkNames[int(which)] + value; }
     void toggleAlwaysOnTop() override { calls << "ontop"; }
     void toggleShowInTaskbar() override { calls << "taskbar"; }
     void setStartWithWindowsChecked(bool on) override { calls << "startwin=" + number(on); }
@@ -48,10 +45,11 @@ void table(std::initializer_list<std::pair<QByteArray, QByteArray>> rows)
 }
 
 // Compares what `actual` gives for the row's input with what the row expects.
-template<typename Actual> void compareRow(Actual actual)
+template<typename Input = QByteArray, typename Expected = QString, typename Actual>
+void compareRow(Actual actual)
 {
-    QFETCH(QByteArray, input);
-    QFETCH(QString, expected);
+    QFETCH(Input, input);
+    QFETCH(Expected, expected);
     QCOMPARE(actual(input), expected);
 }
 
@@ -147,8 +145,8 @@ private slots:
     // state, no CR or LF inside a link.
     void write_data()
     {
-        QTest::addColumn<SettingsState>("state");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<SettingsState>("input");
+        QTest::addColumn<QByteArray>("expected");
         // clang-format off
         SettingsState state { "BADGE-LINK", "START-LINK", "", true, false, true, true, 8835, 6330 };
         QTest::newRow("normal window") << state << kEightLines;
@@ -164,12 +162,7 @@ private slots:
                               "[height]=100.25\r\n[width]=1234.568\r\n");
         // clang-format on
     }
-    void write()
-    {
-        QFETCH(SettingsState, state);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(formatSettings(state), bytes);
-    }
+    void write() { compareRow<SettingsState, QByteArray>(formatSettings); }
 
     // A file: blanks trimmed at both ends, then one CR LF, CR and LF cut from
     // the end in this order; split at CR LF only, empty lines skipped.
