@@ -7,10 +7,9 @@ from http.server import SimpleHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 
 EXE = sys.argv[1]
-GUARDIAN = os.path.join(os.path.dirname(EXE), "talvorin-guardian")
 folder = tempfile.mkdtemp(prefix="talvorin-e2e-")  # the site's files, and the copies' folders
 home = os.path.join(folder, "home")
-asked, heard, programs = [], [], []  # paths asked for in order, the same with when, programs started
+asked, programs = [], []  # paths asked for in order, programs started
 
 
 class Site(SimpleHTTPRequestHandler):
@@ -18,7 +17,6 @@ class Site(SimpleHTTPRequestHandler):
 
     def log_request(self, *args):  # as the answer starts, so before the program can hear it
         asked.append(self.path)
-        heard.append((self.path, time.monotonic()))
         Site.also(self.path)
 
     def do_GET(self):  # /fail is a status script that fails
@@ -31,22 +29,21 @@ site = ThreadingHTTPServer(("127.0.0.1", 0), lambda *args: Site(*args, directory
 threading.Thread(target=site.serve_forever, daemon=True).start()
 
 
+# The condition's first true answer, waited for.
 def wait_until(condition, what, seconds=30):
     deadline = time.monotonic() + seconds
-    while not condition():
+    while not (met := condition()):
         assert time.monotonic() < deadline, "timed out: " + what
         time.sleep(0.1)
+    return met
 
 
 # The program at `exe` with a throw-away home. More environment in env; a None
-# there takes the variable away. With a log, its stderr goes there, with the
-# engine's switches in it.
-def start(exe, args=(), log=None, popen={}, **env):
+# there takes the variable away.
+def start(exe, args=(), popen={}, **env):
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home, XDG_DATA_HOME=home, XDG_CACHE_HOME=home,
                QTWEBENGINE_DISABLE_SANDBOX="1", **env)
-    if log:
-        env["QT_LOGGING_RULES"] = "qt.webenginecontext.debug=true"
-    programs.append(subprocess.Popen([exe, *args], **{"stderr": log and open(log, "w"), **popen},
+    programs.append(subprocess.Popen([exe, *args], **popen,
                                      env={name: value for name, value in env.items() if value is not None}))
     return programs[-1]
 
@@ -56,7 +53,7 @@ def start(exe, args=(), log=None, popen={}, **env):
 def copied(ini):
     where = tempfile.mkdtemp(dir=folder)
     shutil.copy2(EXE, where)
-    shutil.copy2(GUARDIAN, where)
+    shutil.copy2(os.path.join(os.path.dirname(EXE), "talvorin-guardian"), where)
     Path(where, "talvorin.ini").write_text(ini, newline="")
     return os.path.join(where, "TalvorinTool")
 
@@ -76,28 +73,31 @@ def window(*search, display=None):
                     display=display).split() or [""])[0]
 
 
-# Opens the menu bar's File menu with a click, then, once it is up (one more
-# window of the program's on screen), keys.
-def menu(window, *keys):
-    pid = xdotool("getwindowpid", window).strip()
-    shown = lambda: xdotool("search", "--all", "--onlyvisible", "--pid", pid, "--name", "").split()
-    before = len(shown())
-    xdotool("windowactivate", "--sync", window)
-    xdotool("mousemove", "--window", window, "15", "10", "click", "1")
+# Opens the menu bar's File menu of the program `pid`'s main window with a
+# click, then, once it is up (one more window of the program's on screen), keys.
+def menu(pid, *keys):
+    shown = lambda: xdotool("search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "").split()
+    main, before = wait_until(lambda: window("--all", "--pid", str(pid)), "the main window"), len(shown())
+    xdotool("windowactivate", "--sync", main)
+    xdotool("mousemove", "--window", main, "15", "10", "click", "1")
     wait_until(lambda: len(shown()) > before, "the File menu")
     xdotool("key", "--delay", "100", *keys)
 
 
+# Each process now as (pid, its file `what` in /proc: bytes, or "exe" as a
+# path), but for those gone meanwhile (or a zombie, which has no exe).
+def processes(what):
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            yield int(pid), os.readlink("/proc/%s/exe" % pid) if what == "exe" else Path("/proc", pid, what).read_bytes()
+        except OSError:
+            continue
+
+
 # The process id of the guardian the program `pid` started, or None.
 def guardian_of(pid):
-    for child in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            stat, exe = Path("/proc/%s/stat" % child).read_text(), os.readlink("/proc/%s/exe" % child)
-        except OSError:
-            continue  # ended meanwhile, or a zombie
-        if os.path.basename(exe) == "talvorin-guardian" and int(stat.rsplit(")", 1)[1].split()[1]) == pid:
-            return int(child)
-    return None
+    return next((child for child, stat in processes("stat") if stat.startswith(b"%d (talvorin-guardi) " % child)
+                 and int(stat.rsplit(b")", 1)[1].split()[1]) == pid), None)
 
 
 # At the end, whatever happened: the programs, then the other processes given, and the files.

@@ -16,22 +16,11 @@
 #include <QToolBar>
 #include <QWebEngineView>
 
-namespace {
-
-// The icon as the notification area shows it, taken from the screen.
-QImage trayPixels()
-{
-    QWidget *icon = shownWidgetOf("QSystemTrayIconSys");
-    return icon ? QGuiApplication::primaryScreen()->grabWindow(icon->winId()).toImage() : QImage();
-}
-
-} // namespace
-
 // The main window on a real desktop: an EWMH window manager and an XEmbed
 // notification area, as scripts/test provides (openbox and trayer on Xvfb);
 // the badge service and the owner's site played by a local server. First one
-// owner's day on one window, each step a test of its own; then starts from a
-// saved file, and the chat placed in the window. The chat's many routes are
+// owner's day on one window, step by step; then starts from a saved file, and
+// the chat placed in the window. The chat's many routes are
 // the chat screen's own, in tst_chatscreen.
 class TestFrmMain : public QObject {
     Q_OBJECT
@@ -48,29 +37,15 @@ private slots:
         m_server.setSilent("/silent");
         qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     }
-    // The later steps of the owner's day need the window of its first.
-    void init()
-    {
-        const QByteArrayList laterSteps { "togglesShowOnTheDesktopAndInTheFile",
-                                          "settingsBringTheChatAndItsMessages",
-                                          "trayAndTheUnsavableFile" };
-        if (!m_day && laterSteps.contains(QTest::currentTestFunction()))
-            QSKIP("a later step of the owner's day: run the day from its first step");
-    }
-    // The login windows go with the main window; a day gone wrong ends there.
-    void cleanup()
-    {
-        m_program.reset();
-        if (QTest::currentTestFailed())
-            m_day.reset();
-    }
+    // The login windows go with the main window.
+    void cleanup() { m_program.reset(); }
 
-    // No badge link yet: the hint says where it goes; the site's answer to
-    // the start-up link in the Status menu. Status, sleep and wake: see
-    // tests/e2e/test_outside.py.
-    void firstRunHintAndSiteStatus()
+    // The owner's day. No badge link yet: the hint says where it goes; the
+    // site's answer to the start-up link in the Status menu. Status, sleep and
+    // wake: see tests/e2e/test_outside.py.
+    void ownersDay()
     {
-        m_day = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
+        m_program = std::make_unique<StartedWindow>(linkLine("linkstart", m_server, "/start")
                                                 + linkLine("linkclose", m_server, "/exit"));
         auto *frame = window().findChild<QFrame *>("Frame1");
         QVERIFY(frame->findChild<QLabel *>("Label2")->text().contains("File > Settings"));
@@ -81,50 +56,43 @@ private slots:
 
         QTRY_VERIFY(action("mnusite")->text().startsWith("Your site answered 404 X at "));
         QVERIFY(!action("mnusite")->isEnabled());
-    }
 
-    // Each toggle and its twin in the tray menu: a click on either sets both
-    // check marks, saves the whole file, and shows on the desktop at once and
-    // after a stay in the tray, without moving the window.
-    void togglesShowOnTheDesktopAndInTheFile()
-    {
-        // Whether the toggle is on as the desktop sees it.
-        const auto seen = [this](int twin) {
-            if (twin == 0)
+        // Each toggle and its twin in the tray menu: a click on either sets both
+        // check marks, saves the whole file, and shows on the desktop at once and
+        // after a stay in the tray, without moving the window.
+        const auto seen = [this](int toggle) { // as the desktop sees it
+            if (toggle == 0)
                 return netWmStateHas(window(), "_NET_WM_STATE_ABOVE");
-            if (twin == 1)
+            if (toggle == 1)
                 return !netWmStateHas(window(), "_NET_WM_STATE_SKIP_TASKBAR")
                         && !netWmStateHas(window(), "_NET_WM_STATE_SKIP_PAGER");
             QFile file(m_config.filePath(QStringLiteral("autostart/TalvorinTool.desktop")));
             return file.open(QIODevice::ReadOnly)
                     && file.readAll() == autostartDesktopEntry(qApp->applicationFilePath());
         };
-        const char *twins[][2] = { { "mnutop", "mnuTrayTop" },
-                                   { "mnuShow", "mnutraytask" },
+        const char *twins[][2] = { { "mnutop", "mnuTrayTop" }, { "mnuShow", "mnutraytask" },
                                    { "mnuStart", "mnuTrayStart" } };
         QStringList lines { "[ontop]=False", "[taskbar]=False", "[startwin]=False" };
         for (int i = 0; i < 3; ++i) {
             QTRY_VERIFY(!seen(i));
-            // Clicked on the main item or its twin, shown and from the tray.
+            // On while shown, off from the tray; the twin clicked first and last.
             for (int click = 0; click < 4; ++click) {
-                const char *clicked = twins[i][click % 3 ? 0 : 1];
-                const bool fromTray = click % 2;
-                const bool on = !action(twins[i][0])->isChecked();
+                const bool on = click % 2 == 0;
                 QTest::qWait(200); // the window manager has placed the window
                 const QRect place = window().frameGeometry();
-                if (fromTray)
+                if (!on)
                     window().close();
-                if (i == 2 && !on && click == 3) // an entry removed outside the program
+                if (i == 2 && click == 3) // an entry removed outside the program
                     QVERIFY(QFile::remove(m_config.filePath("autostart/TalvorinTool.desktop")));
-                action(clicked)->trigger();
+                action(twins[i][click % 3 ? 0 : 1])->trigger();
                 QCOMPARE(action(twins[i][0])->isChecked(), on);
                 QCOMPARE(action(twins[i][1])->isChecked(), on);
                 lines[i] = lines[i].section(u'=', 0, 0) + (on ? "=True" : "=False");
-                QCOMPARE(m_day->savedLines().mid(3, 3), lines);
+                QCOMPARE(m_program->savedLines().mid(3, 3), lines);
                 // Show in taskbar brings the window out of the tray.
-                QCOMPARE(window().isVisible(), !fromTray || i == 1);
-                if (!fromTray) {
-                    QTRY_COMPARE(seen(i), on);
+                QCOMPARE(window().isVisible(), on || i == 1);
+                if (on) {
+                    QTRY_VERIFY(seen(i));
                     QTest::qWait(200);
                     QCOMPARE(window().frameGeometry(), place);
                     window().close();
@@ -140,37 +108,32 @@ private slots:
         // messages of the day: one already gone is no failure), both check
         // marks stay off and nothing is saved.
         QTemporaryFile blocker; // a file where the folder of the entry would go
-        QVERIFY(blocker.open() && QFile::resize(m_day->iniPath(), 0));
+        QVERIFY(blocker.open() && QFile::resize(m_program->iniPath(), 0));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker.fileName()));
-        for (const char *item : { "mnuStart", "mnuTrayStart" }) {
-            action(item)->trigger();
-            QVERIFY(!action("mnuStart")->isChecked() && !action("mnuTrayStart")->isChecked());
-        }
-        QTRY_COMPARE(m_day->messages().size(), 2);
-        QVERIFY(m_day->lastMessage().contains(
-                QRegularExpression("at login.\n.*TalvorinTool.desktop")));
-        QCOMPARE(QFileInfo(m_day->iniPath()).size(), 0);
-    }
+        action("mnuStart")->trigger();
+        action("mnuTrayStart")->trigger();
+        QVERIFY(!action("mnuStart")->isChecked() && !action("mnuTrayStart")->isChecked());
+        QTRY_COMPARE(m_program->messages().size(), 2);
+        QVERIFY(m_program->lastMessage().contains(QRegularExpression("at login.\n.*TalvorinTool.desktop")));
+        QCOMPARE(QFileInfo(m_program->iniPath()).size(), 0);
 
-    // File > Settings: "Change" wants a badge link, blanks being one; the
-    // links go without their line breaks into the file and to the site, the
-    // badge is loaded again, and its chat comes, with its messages.
-    void settingsBringTheChatAndItsMessages()
-    {
+        // File > Settings: "Change" wants a badge link, blanks being one; the
+        // links go without their line breaks into the file and to the site, the
+        // badge is loaded again, and its chat comes, with its messages.
         const QString start = m_server.url("/st") + "\nart";
         changeLinks(start, { "\n\n", "   " });
-        QCOMPARE(m_day->lastMessage(), "TalvorinTool: You have to enter badge link");
-        QVERIFY(m_day->savedBytes().startsWith(
+        QCOMPARE(m_program->lastMessage(), "TalvorinTool: You have to enter badge link");
+        QVERIFY(m_program->savedBytes().startsWith(
                 "[badgelink]=   \r\n[linkstart]=" + m_server.url("/start").toLatin1() + "\r\n"));
         action("mnuonline")->trigger();
         QTRY_COMPARE(m_server.requests().last(), "/start");
         changeLinks(start, { m_server.url("/bl") + "\r\nank" });
-        QCOMPARE(m_day->savedLines().first(), "[badgelink]=" + m_server.url("/blank"));
+        QCOMPARE(m_program->savedLines().first(), "[badgelink]=" + m_server.url("/blank"));
         QVERIFY(showsColour(window().chatView(), kChat));
 
         // Shown and looked at: no message. Hidden: the icon carries the count
         // and the message, which brings the window back. Web notifications go
-        // beside the icon too, and count as unread.
+        // beside the icon too, and count as unread, each of them.
         QWebEngineView *chat = window().chatView();
         const QImage ownIcon = trayPixels();
         chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: hello'"));
@@ -189,41 +152,37 @@ private slots:
         shownWidgetOf("QBalloonTip")->close();
         QTRY_COMPARE(trayPixels(), ownIcon);
         window().close();
-        chat->page()->runJavaScript("Notification.requestPermission().then(function () {"
+        chat->page()->runJavaScript("Notification.requestPermission().then(function () { for (let i = 0; i < 2; ++i)"
                                     " new Notification('Visitor', {body: 'Knock knock'}); });");
         QTRY_COMPARE(balloonText(), "Visitor|Knock knock");
-        QTRY_COMPARE(tray()->toolTip().section(u'\n', 0, 0), "1 new message");
+        QTRY_COMPARE(tray()->toolTip().section(u'\n', 0, 0), "2 new messages");
         QVERIFY(trayPixels() != ownIcon);
-    }
 
-    // Maximize in the tray menu brings the hidden window back maximized. A
-    // left click on the icon restores, a maximized window to the normal state
-    // too; a double-click arrives as a click and then the double-click.
-    void trayAndTheUnsavableFile()
-    {
+        // Maximize in the tray menu brings the hidden window back maximized. A
+        // left click on the icon restores, a maximized window to the normal state
+        // too; a double-click arrives as a click and then the double-click.
         action("mnuMaximize")->trigger();
         QTRY_VERIFY(window().isMaximized() && netWmStateHas(window(), "_NET_WM_STATE_MAXIMIZED_VERT"));
-        QVERIFY(!window().close() && !window().isVisible() && m_day->unloadCount() == 0);
+        QVERIFY(!window().close() && !window().isVisible() && m_program->unloadCount() == 0);
         emit tray()->activated(QSystemTrayIcon::Trigger);
         QVERIFY(window().isVisible() && !window().isMaximized());
         window().close();
         emit tray()->activated(QSystemTrayIcon::Trigger);
         emit tray()->activated(QSystemTrayIcon::DoubleClick);
         QVERIFY(window().isVisible());
-        QTRY_COMPARE(m_day->lastMessage(), "TalvorinTool: Dbl Click in the systray needs event");
+        QTRY_COMPARE(m_program->lastMessage(), "TalvorinTool: Dbl Click in the systray needs event");
 
         // A folder where the file was: no save can succeed, not even as root.
         // The owner hears of it once a run; the toggles work all the same (see
         // the file saved at Exit).
-        QVERIFY(QFile::remove(m_day->iniPath()) && QDir().mkdir(m_day->iniPath()));
-        const int told = m_day->messages().size() + 1;
+        QVERIFY(QFile::remove(m_program->iniPath()) && QDir().mkdir(m_program->iniPath()));
+        const int told = m_program->messages().size() + 1;
         for (int i = 0; i < 3; ++i)
             action("mnutop")->trigger();
-        QTRY_VERIFY(m_day->lastMessage().contains("The settings cannot be saved to "));
+        QTRY_VERIFY(m_program->lastMessage().contains("The settings cannot be saved to "));
         QTest::qWait(200);
-        QCOMPARE(m_day->messages().size(), told);
-        QVERIFY(QDir().rmdir(m_day->iniPath()));
-        m_day.reset();
+        QCOMPARE(m_program->messages().size(), told);
+        QVERIFY(QDir().rmdir(m_program->iniPath()));
     }
 
     void savedStateAndBadStatusLinks_data()
@@ -256,25 +215,23 @@ private slots:
                 + "\r\n[width]=" + QByteArray::number(qRound(size.width() * twips)) + "\r\n";
         m_program = std::make_unique<StartedWindow>(saved);
         QCOMPARE(m_program->savedBytes(), saved);
-        for (const char *name :
-             { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
-            QVERIFY2(m_program->action(name)->isChecked(), name);
-        frmMain &window = m_program->window();
-        const QRect area = window.screen()->availableGeometry();
-        QTRY_COMPARE(window.frameGeometry().size(), size.boundedTo(area.size()));
-        QTRY_VERIFY(area.contains(window.frameGeometry()));
-        QTRY_VERIFY(netWmStateHas(window, "_NET_WM_STATE_ABOVE")
-                    && !netWmStateHas(window, "_NET_WM_STATE_SKIP_TASKBAR"));
+        for (const char *name : { "mnutop", "mnuTrayTop", "mnuShow", "mnutraytask", "mnuStart", "mnuTrayStart" })
+            QVERIFY2(action(name)->isChecked(), name);
+        const QRect area = window().screen()->availableGeometry();
+        QTRY_COMPARE(window().frameGeometry().size(), size.boundedTo(area.size()));
+        QTRY_VERIFY(area.contains(window().frameGeometry()));
+        QTRY_VERIFY(netWmStateHas(window(), "_NET_WM_STATE_ABOVE")
+                    && !netWmStateHas(window(), "_NET_WM_STATE_SKIP_TASKBAR"));
 
-        m_program->action("mnuoffline")->trigger();
+        action("mnuoffline")->trigger();
         if (hidden)
-            window.close();
+            window().close();
         // Only the page that never answers may wait for the deadline.
-        window.setExitTimeout(bad.endsWith("/silent") ? 800 : 60000);
+        window().setExitTimeout(bad.endsWith("/silent") ? 800 : 60000);
         QTimer again;
-        connect(&again, &QTimer::timeout, m_program->action("mnutrayexit"), &QAction::trigger);
+        connect(&again, &QTimer::timeout, action("mnutrayexit"), &QAction::trigger);
         again.start(300);
-        m_program->action("mnutrayexit")->trigger();
+        action("mnutrayexit")->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(m_program->unloadCount(), 1, 5000);
         QTRY_VERIFY(!shownWidgetOf("QSystemTrayIconSys"));
         if (size.width() <= area.width())
@@ -291,8 +248,7 @@ private slots:
         const QList<QByteArray> asked = m_server.requests();
         QCOMPARE(asked.mid(asked.lastIndexOf("/start"), 2).join(' '), "/start /open-sized");
         const int in = qRound(60.0 * window.logicalDpiX() / 1440);
-        QCOMPARE(window.chatView()->geometry(),
-                 window.centralWidget()->rect().adjusted(in, in, -in, -in));
+        QCOMPARE(window.chatView()->geometry(), window.centralWidget()->rect().adjusted(in, in, -in, -in));
     }
 
     void callQuestion_data()
@@ -315,11 +271,11 @@ private slots:
         QFETCH(QByteArray, outcome);
         const QByteArray answered = "/media?chat-" + outcome, refused = "/media?badge-NotAllowedError";
         const int answers = m_server.count(answered), refusals = m_server.count(refused);
-        const auto bar = [this] { return m_program->window().findChild<QToolBar *>("CallQuestionBar"); };
+        const auto bar = [this] { return window().findChild<QToolBar *>("CallQuestionBar"); };
         const auto answer = [&](int count) {
             QTRY_VERIFY_WITH_TIMEOUT(bar()->isVisible(), 15000);
             QCOMPARE(bar()->findChild<QLabel *>()->text(), "127.0.0.1 wants to use your microphone");
-            QVERIFY(QTest::qWaitForWindowActive(&m_program->window()));
+            QVERIFY(QTest::qWaitForWindowActive(&window()));
             QCOMPARE(QProcess::execute("xdotool", { "key", key }), 0);
             QTRY_COMPARE_WITH_TIMEOUT(m_server.count(answered), count, 5000);
             QVERIFY(!bar()->isVisible());
@@ -339,11 +295,11 @@ private slots:
         QCOMPARE(forget->text(), "Forget site permissions");
         forget->trigger();
         QApplication::activePopupWidget()->close();
-        m_program->window().close();
+        window().close();
         chat->page()->runJavaScript("call()");
         QTRY_COMPARE(balloonText(), "Talvorin Tool GoogleTalk|127.0.0.1 wants to use your microphone");
         QTest::mouseClick(shownWidgetOf("QBalloonTip"), Qt::LeftButton);
-        QVERIFY(m_program->window().isVisible());
+        QVERIFY(window().isVisible());
         // Not remembered this time: the next call asks again.
         bar()->findChild<QCheckBox *>()->click();
         answer(answers + 3);
@@ -357,15 +313,21 @@ private slots:
     }
 
 private:
-    frmMain &window() const { return m_day->window(); }
-    QAction *action(const char *name) const { return m_day->action(name); }
+    frmMain &window() const { return m_program->window(); }
+    QAction *action(const char *name) const { return m_program->action(name); }
     QSystemTrayIcon *tray() const { return window().findChild<QSystemTrayIcon *>(); }
+    // The icon as the notification area shows it, taken from the screen.
+    static QImage trayPixels()
+    {
+        QWidget *icon = shownWidgetOf("QSystemTrayIconSys");
+        return icon ? QGuiApplication::primaryScreen()->grabWindow(icon->winId()).toImage() : QImage();
+    }
 
     frmMain &start(const QByteArray &badge, const QByteArray &more = {})
     {
         m_program.reset(); // one profile at a time
         m_program = std::make_unique<StartedWindow>(linkLine("badgelink", m_server, badge) + more);
-        return m_program->window();
+        return window();
     }
 
     // File > Settings: types the start link, then each badge link in turn,
@@ -387,8 +349,7 @@ private:
 
     TestHttpServer m_server;
     QTemporaryDir m_config; // XDG_CONFIG_HOME, where start at login goes
-    std::unique_ptr<StartedWindow> m_day; // the owner's day
-    std::unique_ptr<StartedWindow> m_program; // a window of one test
+    std::unique_ptr<StartedWindow> m_program;
 };
 
 QTEST_MAIN(TestFrmMain)

@@ -13,18 +13,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(SettingsState)
-
 namespace {
+
+const QString kLinkNames[] = { "badge=", "start=", "close=" };
 
 // Records what the reader did, in order: "badge=x|ontop|width=7200".
 class FakeTarget : public SettingsTarget {
 public:
     QStringList calls;
-    void setLink(Link which, const QString &value) override
-    {
-        calls << QStringList { "badge=", "start=", "close=" }[int(which)] + value;
-    }
+    void setLink(Link which, const QString &value) override { calls << kLinkNames[int(which)] + value; }
     void toggleAlwaysOnTop() override { calls << "ontop"; }
     void toggleShowInTaskbar() override { calls << "taskbar"; }
     void setStartWithWindowsChecked(bool on) override { calls << "startwin=" + number(on); }
@@ -48,10 +45,11 @@ void table(std::initializer_list<std::pair<QByteArray, QByteArray>> rows)
 }
 
 // Compares what `actual` gives for the row's input with what the row expects.
-template<typename Actual> void compareRow(Actual actual)
+template<typename Input = QByteArray, typename Expected = QString, typename Actual>
+void compareRow(Actual actual)
 {
-    QFETCH(QByteArray, input);
-    QFETCH(QString, expected);
+    QFETCH(Input, input);
+    QFETCH(Expected, expected);
     QCOMPARE(actual(input), expected);
 }
 
@@ -81,9 +79,8 @@ bool asOrdinaryUser(const std::function<bool()> &work)
 {
     const pid_t child = fork();
     if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534)))
-            _exit(2);
-        _exit(work() ? 0 : 1);
+        const bool dropped = geteuid() != 0 || !(setgroups(0, nullptr) || setgid(65534) || setuid(65534));
+        _exit(!dropped ? 2 : work() ? 0 : 1);
     }
     int status = 1;
     waitpid(child, &status, 0);
@@ -102,35 +99,12 @@ void setMode(const QString &path, mode_t mode)
 class TestSettings : public QObject {
     Q_OBJECT
 private slots:
-    // The first tag of the fixed order found anywhere in a line decides it
-    // (each row a file of one line, or two where blanks end the first).
-    void applyLine_data()
-    {
-        // clang-format off
-        table({ { "x[linkstart]=y", "start=xy" }, { "[linkclose]=a[badgelink]=b", "badge=[linkclose]=ab" },
-                { "[BadgeLink]=x", "" }, { "badgelink=x", "" }, { "[linkclose]=", "close=" },
-                { "[linkstart]= a\t\r\n[ontop]=1", "start= a\t|ontop" }, { "[height]=900[ontop]=1", "" },
-                { "[width]=7200[height]=300", "" }, { "[ontop]=True", "ontop" }, { "[ontop]=False", "" },
-                { "[ontop]=maybe", "" }, { "[taskbar]=-1", "taskbar" }, { "[taskbar]=0", "" },
-                { "[startwin]=TRUE", "startwin=1" }, { "[startwin]= false \r\n[ontop]=1", "startwin=0|ontop" },
-                { "[startwin]=yes", "" }, { "[away]=True", "away=1" },
-                { "[away]=0", "away=0" }, { "[away]=1x", "" }, { "[away]=True[badgelink]=b", "badge=[away]=Trueb" },
-                // Every occurrence of the deciding tag is cut out, in one pass from the left.
-                { "[badgelink]=p[badgelink]=q", "badge=pq" }, { "[badgelink]=[badgelink]=x", "badge=x" },
-                { "[badge[badgelink]=link]=v", "badge=[badgelink]=v" }, { "[width]=7[width]=200", "width=7200" },
-                // A size above 100 twips only, compared and applied in single precision.
-                { "[width]=100", "" }, { "[width]=100.000001", "" }, { "[width]=100.5", "width=100.5" },
-                { "[width]=100.1", "width=100.09999847412109" }, { "[height]=101", "height=101" },
-                { "[width]= 7200", "width=7200" }, { "[width]=7200px", "width=7200" },
-                { "[width]=&H1F40", "width=8000" }, { "[width]=-7200", "" }, { "[width]=x", "" },
-                { "[height]=1e300", "height=inf" } });
-        // clang-format on
-    }
-
     // Numbers are read leniently; Booleans are "True" or "False" in any case, or
     // a whole number text. Expected: the number, then the Boolean or "none".
     void conversions_data()
     {
+        // A megabyte of digits must neither hang nor wrap around.
+        const QByteArray nines(1 << 20, '9'), zeros(1 << 20, '0');
         // clang-format off
         table({ { "True", "0 True" }, { "tRuE", "0 True" }, { "  True  ", "0 True" }, { "fALSE", "0 False" },
                 { "\tTrue", "0 none" }, { "True\r", "0 none" }, { "Truee", "0 none" }, { "yes", "0 none" },
@@ -145,14 +119,9 @@ private slots:
                 { "-.25", "-0.25 True" }, { "1.2.3", "1.2 none" }, { "-", "0 none" }, { ".", "0 none" },
                 { "1e3", "1000 True" }, { "1E+2", "100 True" }, { "25e-1", "2.5 True" }, { "2e", "2 none" },
                 { "2e+", "2 none" }, { "1 e 2", "100 none" }, { "1,5", "1 none" },
-                { "123456789012345678901234567890", "1.2345678901234568e+29 True" } });
-        // A megabyte of digits must neither hang nor wrap around.
-        const QByteArray nines(1 << 20, '9'), zeros(1 << 20, '0');
-        QTest::newRow("huge") << nines << "inf True";
-        QTest::newRow("huge hex") << "&H" + nines << "inf True";
-        QTest::newRow("huge exponent") << "1e" + nines << "inf True";
-        QTest::newRow("long mantissa") << "1." + zeros + "1" << "1 True";
-        QTest::newRow("tiny") << "0." + zeros + "1" << "0 False";
+                { "123456789012345678901234567890", "1.2345678901234568e+29 True" }, { nines, "inf True" },
+                { "&H" + nines, "inf True" }, { "1e" + nines, "inf True" }, { "1." + zeros + "1", "1 True" },
+                { "0." + zeros + "1", "0 False" } });
         // clang-format on
     }
     void conversions() { compareRow(::conversions); }
@@ -176,8 +145,8 @@ private slots:
     // state, no CR or LF inside a link.
     void write_data()
     {
-        QTest::addColumn<SettingsState>("state");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<SettingsState>("input");
+        QTest::addColumn<QByteArray>("expected");
         // clang-format off
         SettingsState state { "BADGE-LINK", "START-LINK", "", true, false, true, true, 8835, 6330 };
         QTest::newRow("normal window") << state << kEightLines;
@@ -193,12 +162,7 @@ private slots:
                               "[height]=100.25\r\n[width]=1234.568\r\n");
         // clang-format on
     }
-    void write()
-    {
-        QFETCH(SettingsState, state);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(formatSettings(state), bytes);
-    }
+    void write() { compareRow<SettingsState, QByteArray>(formatSettings); }
 
     // A file: blanks trimmed at both ends, then one CR LF, CR and LF cut from
     // the end in this order; split at CR LF only, empty lines skipped.
@@ -222,15 +186,32 @@ private slots:
                 { "[ontop]=1\r\n\xEF\xBB\xBF[badgelink]=a", "ontop|badge=\xEF\xBB\xBF"
                                                           "a" },
                 { "[badgelink]=\xC3\xA9\xFF\r\n[linkstart]=\xC3", "badge=\xC3\xA9\xEF\xBF\xBD|start=\xEF\xBF\xBD" },
-                { QByteArray("[badgelink]=a\0b", 15), QByteArray("badge=a\0b", 9) } });
-        // Many lines: reading stays linear.
-        QTest::newRow("200000 lines") << QByteArray("[ontop]=0\r\n[width]=7200\r\n").repeated(100000)
-                                      << QString("width=7200|").repeated(100000).chopped(1);
+                { QByteArray("[badgelink]=a\0b", 15), QByteArray("badge=a\0b", 9) },
+                // Many lines: reading stays linear.
+                { QByteArray("[ontop]=0\r\n[width]=7200\r\n").repeated(100000),
+                  QString("width=7200|").repeated(100000).chopped(1).toUtf8() },
+                // The first tag of the fixed order found anywhere in a line decides
+                // it (each row a file of one line, or two where blanks end the first).
+                { "x[linkstart]=y", "start=xy" }, { "[linkclose]=a[badgelink]=b", "badge=[linkclose]=ab" },
+                { "[BadgeLink]=x", "" }, { "badgelink=x", "" }, { "[linkclose]=", "close=" },
+                { "[linkstart]= a\t\r\n[ontop]=1", "start= a\t|ontop" }, { "[height]=900[ontop]=1", "" },
+                { "[width]=7200[height]=300", "" }, { "[ontop]=True", "ontop" }, { "[ontop]=False", "" },
+                { "[ontop]=maybe", "" }, { "[taskbar]=-1", "taskbar" }, { "[taskbar]=0", "" },
+                { "[startwin]=TRUE", "startwin=1" }, { "[startwin]= false \r\n[ontop]=1", "startwin=0|ontop" },
+                { "[startwin]=yes", "" }, { "[away]=True", "away=1" },
+                { "[away]=0", "away=0" }, { "[away]=1x", "" }, { "[away]=True[badgelink]=b", "badge=[away]=Trueb" },
+                // Every occurrence of the deciding tag is cut out, in one pass from the left.
+                { "[badgelink]=p[badgelink]=q", "badge=pq" }, { "[badgelink]=[badgelink]=x", "badge=x" },
+                { "[badge[badgelink]=link]=v", "badge=[badgelink]=v" }, { "[width]=7[width]=200", "width=7200" },
+                // A size above 100 twips only, compared and applied in single precision.
+                { "[width]=100", "" }, { "[width]=100.000001", "" }, { "[width]=100.5", "width=100.5" },
+                { "[width]=100.1", "width=100.09999847412109" }, { "[height]=101", "height=101" },
+                { "[width]= 7200", "width=7200" }, { "[width]=7200px", "width=7200" },
+                { "[width]=&H1F40", "width=8000" }, { "[width]=-7200", "" }, { "[width]=x", "" },
+                { "[height]=1e300", "height=inf" } });
         // clang-format on
     }
     void readFile() { compareRow(calls); }
-    void applyLine() { compareRow(calls); }
-
 
     // Beside the program where its folder is writable or holds the file already;
     // in the configuration folder otherwise, and always for an installed copy.
@@ -289,8 +270,7 @@ private slots:
         });
         QCOMPARE(writtenOrSilent, fault.isEmpty());
         QCOMPARE(SettingsFile(path).read(), fault.isEmpty() ? next : previous);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-                 QStringList { "talvorin.ini" });
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList { "talvorin.ini" });
         setMode(folder, 0700);
     }
 };
