@@ -141,7 +141,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY(balloonText().isEmpty());
         // The title bar's minimize button, through the window manager.
-        QCOMPARE(QProcess::execute("xdotool", { "windowminimize", QString::number(window().winId()) }), 0);
+        QVERIFY(xdotool(QString("windowminimize %1").arg(window().winId())));
         QTRY_VERIFY(!window().isVisible());
         chat->page()->runJavaScript(QStringLiteral("document.title = 'Visitor: are you there?'"));
         QTRY_COMPARE(balloonText(), "Talvorin Tool GoogleTalk|Visitor: are you there?");
@@ -276,7 +276,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(bar()->isVisible(), 15000);
             QCOMPARE(bar()->findChild<QLabel *>()->text(), "127.0.0.1 wants to use your microphone");
             QVERIFY(QTest::qWaitForWindowActive(&window()));
-            QCOMPARE(QProcess::execute("xdotool", { "key", key }), 0);
+            QVERIFY(xdotool("key " + key));
             QTRY_COMPARE_WITH_TIMEOUT(m_server.count(answered), count, 5000);
             QVERIFY(!bar()->isVisible());
         };
@@ -288,8 +288,7 @@ private slots:
         QCOMPARE(m_server.count(refused), refusals + 2);
 
         const QPoint centre = chat->mapToGlobal(chat->rect().center());
-        QCOMPARE(QProcess::execute("xdotool", { "mousemove", QString::number(centre.x()),
-                                                QString::number(centre.y()), "click", "3" }), 0);
+        QVERIFY(xdotool(centre, "click 3"));
         QTRY_VERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
         QAction *forget = QApplication::activePopupWidget()->actions().last();
         QCOMPARE(forget->text(), "Forget site permissions");
