@@ -53,22 +53,28 @@ QByteArray httpGetOf(const QUrl &url)
             + "\r\nUser-Agent: Mozilla/5.0\r\nConnection: close\r\n\r\n";
 }
 
-PlainHttpGet::PlainHttpGet(const QUrl &url, int answerTimeoutMs, QObject *parent)
-    : QObject(parent), m_socket(new QTcpSocket(this))
+PlainHttpGet::PlainHttpGet(const QUrl &url, int answerTimeoutMs)
+    : m_url(url), m_answerTimeout(new QTimer(this))
 {
-    const QByteArray request = httpGetOf(url);
+    m_answerTimeout->setSingleShot(true);
+    m_answerTimeout->setInterval(answerTimeoutMs);
+    connect(m_answerTimeout, &QTimer::timeout, this,
+            [this] { fail(QAbstractSocket::SocketTimeoutError); });
+}
+
+void PlainHttpGet::start()
+{
+    m_socket = new QTcpSocket(this);
+    const QByteArray request = httpGetOf(m_url);
     connect(m_socket, &QTcpSocket::connected, this, [this, request] { m_socket->write(request); });
     connect(m_socket, &QTcpSocket::readyRead, this, &PlainHttpGet::read);
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         read(); // an answer and the close may come together
         fail(error, m_socket->errorString());
     });
-    m_answerTimeout.setSingleShot(true);
-    connect(&m_answerTimeout, &QTimer::timeout, this,
-            [this] { fail(QAbstractSocket::SocketTimeoutError); });
-    m_answerTimeout.start(answerTimeoutMs);
+    m_answerTimeout->start();
     QMetaObject::invokeMethod(
-            this, [this, url] { m_socket->connectToHost(url.host(), quint16(url.port(80))); },
+            this, [this] { m_socket->connectToHost(m_url.host(), quint16(m_url.port(80))); },
             Qt::QueuedConnection);
 }
 
@@ -79,7 +85,7 @@ void PlainHttpGet::read()
     m_received += m_socket->readAll();
     if (const std::optional<HttpHead> head = readHttpHead(m_received); head && head->status > 0) {
         m_over = true;
-        m_answerTimeout.stop();
+        m_answerTimeout->stop();
         // The program needs the status only: the rest of the page stays unread.
         m_socket->abort();
         emit answered(*head);
@@ -93,7 +99,7 @@ void PlainHttpGet::fail(QAbstractSocket::SocketError error, const QString &socke
     if (m_over)
         return;
     m_over = true;
-    m_answerTimeout.stop();
+    m_answerTimeout->stop();
     m_socket->abort();
     emit failed(error, socketWords);
 }

@@ -32,8 +32,10 @@ QByteArray httpGetOf(const QUrl &url);
 class PlainHttpGet : public QObject {
     Q_OBJECT
 public:
-    // Starts at once; its signal never comes from inside the constructor.
-    PlainHttpGet(const QUrl &url, int answerTimeoutMs, QObject *parent);
+    PlainHttpGet(const QUrl &url, int answerTimeoutMs);
+    // In the thread the request is to run in; its signal never comes from
+    // inside start().
+    void start();
 
 signals:
     // One of the two, once.
@@ -46,8 +48,9 @@ private:
     void read();
     void fail(QAbstractSocket::SocketError error, const QString &socketWords = {});
 
-    QTcpSocket *m_socket;
-    QTimer m_answerTimeout;
+    const QUrl m_url;
+    QTcpSocket *m_socket = nullptr;
+    QTimer *m_answerTimeout;
     QByteArray m_received;
     bool m_over = false;
 };

@@ -7,6 +7,7 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
 
 Q_LOGGING_CATEGORY(lcStatus, "talvorin.status", QtWarningMsg)
 
@@ -116,6 +117,15 @@ StatusRequester::StatusRequester(QNetworkAccessManager *network, const QString &
     setObjectName(name);
 }
 
+StatusRequester::~StatusRequester()
+{
+    if (!m_plainThread)
+        return;
+    // The GETs still running are deleted as the thread ends.
+    m_plainThread->quit();
+    m_plainThread->wait();
+}
+
 void StatusRequester::open(const QString &link, std::function<void(const Reply &)> whenDone)
 {
     const QUrl url = QUrl::fromUserInput(link);
@@ -149,7 +159,15 @@ void StatusRequester::request(const QUrl &link, const QUrl &url, int redirectsLe
         return;
     }
     ++m_plainInFlight;
-    auto *get = new PlainHttpGet(url, m_answerTimeoutMs, this);
+    if (!m_plainThread) {
+        m_plainThread = new QThread(this);
+        m_plainThread->setObjectName(objectName());
+        m_plainThread->start();
+    }
+    auto *get = new PlainHttpGet(url, m_answerTimeoutMs);
+    get->moveToThread(m_plainThread);
+    connect(m_plainThread, &QThread::finished, get, &QObject::deleteLater);
+    QMetaObject::invokeMethod(get, &PlainHttpGet::start, Qt::QueuedConnection);
     connect(get, &PlainHttpGet::answered, this, [=](const HttpHead &head) {
         get->deleteLater();
         plainGetEnded();

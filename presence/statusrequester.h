@@ -8,6 +8,7 @@
 #include <functional>
 
 class QNetworkAccessManager;
+class QThread;
 
 Q_DECLARE_LOGGING_CATEGORY(lcStatus)
 
@@ -45,6 +46,8 @@ public:
     // whenDone, if given, hears of this one request's end.
     void open(const QString &link, std::function<void(const Reply &)> whenDone = {});
 
+    ~StatusRequester() override;
+
     QNetworkAccessManager *network() const { return m_network; }
 
 signals:
@@ -66,4 +69,8 @@ private:
     const int m_answerTimeoutMs;
     int m_plainInFlight = 0;
     std::deque<std::function<void()>> m_plainWaiting;
+    // The plain GETs run here, as the network access manager's requests run
+    // in a thread of its own: the start-up request goes out while the window
+    // is still being built.
+    QThread *m_plainThread = nullptr;
 };
