@@ -167,7 +167,6 @@ void StatusRequester::request(const QUrl &link, const QUrl &url, int redirectsLe
     auto *get = new PlainHttpGet(url, m_answerTimeoutMs);
     get->moveToThread(m_plainThread);
     connect(m_plainThread, &QThread::finished, get, &QObject::deleteLater);
-    QMetaObject::invokeMethod(get, &PlainHttpGet::start, Qt::QueuedConnection);
     connect(get, &PlainHttpGet::answered, this, [=](const HttpHead &head) {
         get->deleteLater();
         plainGetEnded();
@@ -192,6 +191,8 @@ void StatusRequester::request(const QUrl &link, const QUrl &url, int redirectsLe
                 qCDebug(lcStatus).noquote() << objectName() << "completed" << url.toString() << why;
                 finish(link, { Outcome::Unreachable, 0, why }, whenDone);
             });
+    // Only once it is heard: from here on it runs beside this thread.
+    QMetaObject::invokeMethod(get, &PlainHttpGet::start, Qt::QueuedConnection);
 }
 
 void StatusRequester::plainGetEnded()
