@@ -1,5 +1,6 @@
 #include "presence/statusrequester.h"
 
+#include "common/weblink.h"
 #include "presence/plainhttpget.h"
 
 #include <QLoggingCategory>
@@ -178,7 +179,7 @@ void StatusRequester::request(const QUrl &link, const QUrl &url, int redirectsLe
         if (redirectsLeft <= 0)
             return finish(link, { Outcome::Failed, 0, QStringLiteral("too many redirects") },
                           whenDone);
-        if (next.scheme() != QLatin1String("http") && next.scheme() != QLatin1String("https"))
+        if (!isWebLink(next))
             return finish(link, { Outcome::Failed, 0, QStringLiteral("redirected elsewhere than to a web page") },
                           whenDone);
         request(link, next, redirectsLeft - 1, whenDone);

@@ -1,6 +1,6 @@
 #include "web/chatpage.h"
 
-#include "web/navigationrules.h"
+#include "common/weblink.h"
 
 #include <QDesktopServices>
 #include <QLoggingCategory>

@@ -1,6 +1,6 @@
 #include "web/contextmenurules.h"
 
-#include "web/navigationrules.h"
+#include "common/weblink.h"
 #include "web/spellinglanguages.h"
 #include "web/zoomsteps.h"
 

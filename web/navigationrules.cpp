@@ -1,9 +1,6 @@
 #include "web/navigationrules.h"
 
-bool isWebLink(const QUrl &link)
-{
-    return link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https");
-}
+#include "common/weblink.h"
 
 bool isNavigationAllowed(const QUrl &target, const QUrl &badgeLink)
 {
