@@ -3,6 +3,7 @@
 #include "desktop/chatactivity.h"
 #include "desktop/chatattention.h"
 #include "desktop/screenfit.h"
+#include "support/datatable.h"
 
 #include <QSignalSpy>
 #include <QWidget>
@@ -20,16 +21,12 @@ private slots:
     // the path holds a blank.
     void startAtLogin_data()
     {
-        QTest::addColumn<QString>("dir");
-        QTest::addColumn<QString>("exec");
-        QTest::addColumn<QString>("run");
-        QTest::newRow("plain") << "/opt/talvorin" << "Exec=/opt/talvorin/TalvorinTool"
-                               << "/opt/talvorin\\TalvorinTool.exe";
-        QTest::newRow("blank") << "/home/ana/My Programs" << "Exec=\"/home/ana/My Programs/TalvorinTool\""
-                               << "\"/home/ana/My Programs\\TalvorinTool.exe\"";
-        QTest::newRow("specials") << "/opt/a$b\"c`d\\e/100%"
-                                  << "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\""
-                                  << "/opt/a$b\"c`d\\e/100%\\TalvorinTool.exe";
+        const auto row = dataTable<QString, QString, QString>("dir", "exec", "run");
+        row("plain", "/opt/talvorin", "Exec=/opt/talvorin/TalvorinTool", "/opt/talvorin\\TalvorinTool.exe");
+        row("blank", "/home/ana/My Programs", "Exec=\"/home/ana/My Programs/TalvorinTool\"",
+            "\"/home/ana/My Programs\\TalvorinTool.exe\"");
+        row("specials", "/opt/a$b\"c`d\\e/100%", "Exec=\"/opt/a\\\\$b\\\\\"c\\\\`d\\\\\\\\e/100%%/TalvorinTool\"",
+            "/opt/a$b\"c`d\\e/100%\\TalvorinTool.exe");
     }
     void startAtLogin()
     {
@@ -47,18 +44,14 @@ private slots:
     // messages to an owner away.
     void unreadCount_data()
     {
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<int>("unread");
-        QTest::addColumn<QStringList>("messages");
-        using L = QStringList;
-        QTest::newRow("a note, then a blink") << L { "@note", "A", "Chat", "A", "Chat" } << 2 << L { "A" };
-        QTest::newRow("counted blink") << L { "(2) A", "Chat", "(2) A", "(1) A" } << 1 << L { "(2) A" };
-        QTest::newRow("page counts notes") << L { "(2) Chat", "@note" } << 2 << L { "(2) Chat" };
-        QTest::newRow("looking") << L { "@active", "A", "@note", "(4) Chat" } << 0 << L {};
-        QTest::newRow("looking clears") << L { "A", "@note", "@active", "@away", "B" } << 1 << L { "A", "B" };
-        QTest::newRow("seen message blinks on") << L { "@active", "A", "@away", "Chat", "A" } << 0 << L {};
-        QTest::newRow("fresh page's own title")
-                << L { "@reload", "127.0.0.1/chat", "Chat room", "@loaded", "Chat" } << 1 << L { "Chat" };
+        const auto row = dataTable<QStringList, int, QStringList>("events", "unread", "messages");
+        row("a note, then a blink", { "@note", "A", "Chat", "A", "Chat" }, 2, { "A" });
+        row("counted blink", { "(2) A", "Chat", "(2) A", "(1) A" }, 1, { "(2) A" });
+        row("page counts notes", { "(2) Chat", "@note" }, 2, { "(2) Chat" });
+        row("looking", { "@active", "A", "@note", "(4) Chat" }, 0, {});
+        row("looking clears", { "A", "@note", "@active", "@away", "B" }, 1, { "A", "B" });
+        row("seen message blinks on", { "@active", "A", "@away", "Chat", "A" }, 0, {});
+        row("fresh page's own title", { "@reload", "127.0.0.1/chat", "Chat room", "@loaded", "Chat" }, 1, { "Chat" });
     }
     void unreadCount()
     {
@@ -130,14 +123,12 @@ private slots:
     // it moves inside.
     void keptOnScreen_data()
     {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QRect>("area");
-        QTest::addColumn<QRect>("fitted");
+        const auto row = dataTable<QRect, QRect, QRect>("frame", "area", "fitted");
         const QRect area(0, 24, 1280, 1000); // below a panel
-        QTest::newRow("inside") << QRect(100, 100, 400, 500) << area << QRect(100, 100, 400, 500);
-        QTest::newRow("left and bottom off") << QRect(-50, 800, 400, 500) << area << QRect(0, 524, 400, 500);
-        QTest::newRow("larger both ways") << QRect(-9, -9, 9000, 9000) << area << area;
-        QTest::newRow("no screen") << QRect(5, 5, 10, 10) << QRect() << QRect(5, 5, 10, 10);
+        row("inside", { 100, 100, 400, 500 }, area, { 100, 100, 400, 500 });
+        row("left and bottom off", { -50, 800, 400, 500 }, area, { 0, 524, 400, 500 });
+        row("larger both ways", { -9, -9, 9000, 9000 }, area, area);
+        row("no screen", { 5, 5, 10, 10 }, {}, { 5, 5, 10, 10 });
     }
     void keptOnScreen()
     {

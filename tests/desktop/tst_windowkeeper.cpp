@@ -9,11 +9,8 @@ namespace {
 // empty once the window is withdrawn.
 QString wmState(const QWidget &window)
 {
-    QProcess xprop;
-    xprop.start("xprop", { "-id", QString::number(window.winId()), "WM_STATE" });
-    xprop.waitForFinished(5000);
     const QRegularExpression state("window state: (\\w+)");
-    return state.match(QString::fromLatin1(xprop.readAll())).captured(1).replace("Withdrawn", "");
+    return state.match(xprop(window, "WM_STATE")).captured(1).replace("Withdrawn", "");
 }
 
 } // namespace

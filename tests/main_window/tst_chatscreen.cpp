@@ -2,6 +2,7 @@
 #include "web/badgepage.h"
 #include "main_window/chatscreen.h"
 #include "support/answeredmessages.h"
+#include "support/datatable.h"
 #include "support/onscreen.h"
 #include "support/openedurls.h"
 #include "support/testhttpserver.h"
@@ -31,10 +32,9 @@ private slots:
     // Each badge page opens its chat another way; see support/pages.
     void everyChatRouteIsPaintedAndTyped_data()
     {
-        QTest::addColumn<QByteArray>("badge");
-        for (const char *row :
-             { "/blank", "/opener", "/open", "/open-sized", "/noopener", "/several" })
-            QTest::newRow(row) << QByteArray(row);
+        const auto row = dataTable<QByteArray>("badge");
+        for (const char *badge : { "/blank", "/opener", "/open", "/open-sized", "/noopener", "/several" })
+            row(badge, badge);
     }
 
     // The chat comes up painted, fills its place whatever size the page asks

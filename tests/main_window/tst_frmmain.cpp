@@ -2,6 +2,7 @@
 #include "desktop/autostartentry.h"
 #include "web/badgepage.h"
 #include "settings/frmset.h"
+#include "support/datatable.h"
 #include "support/onscreen.h"
 #include "support/startedwindow.h"
 
@@ -187,13 +188,11 @@ private slots:
 
     void savedStateAndBadStatusLinks_data()
     {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QString>("bad");
-        QTest::addColumn<bool>("hidden");
-        QTest::newRow("no links") << QSize(450, 600) << "" << false;
-        QTest::newRow("too large, refused") << QSize(9000, 9000) << TestHttpServer::refusedUrl() << false;
-        QTest::newRow("no address, hidden") << QSize(450, 600) << "http://[::1" << true;
-        QTest::newRow("never answers") << QSize(450, 600) << m_server.url("/silent") << false;
+        const auto row = dataTable<QSize, QString, bool>("size", "bad", "hidden");
+        row("no links", { 450, 600 }, "", false);
+        row("too large, refused", { 9000, 9000 }, TestHttpServer::refusedUrl(), false);
+        row("no address, hidden", { 450, 600 }, "http://[::1", true);
+        row("never answers", { 450, 600 }, m_server.url("/silent"), false);
     }
 
     // A start from a saved file: the replayed toggles save no half-read file;
@@ -253,10 +252,9 @@ private slots:
 
     void callQuestion_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QByteArray>("outcome");
-        QTest::newRow("Allow") << "alt+a" << QByteArray("ok");
-        QTest::newRow("Block") << "alt+b" << QByteArray("NotAllowedError");
+        const auto row = dataTable<QString, QByteArray>("key", "outcome");
+        row("Allow", "alt+a", "ok");
+        row("Block", "alt+b", "NotAllowedError");
     }
     // The chat asks for the microphone (support/pages/call.html, on the
     // engine's fake devices): the question stands above the chat, answered

@@ -5,7 +5,7 @@
 #include "presence/presencetimings.h"
 #include "presence/sitestatus.h"
 #include "presence/statusrequester.h"
-#include "support/datarow.h"
+#include "support/datatable.h"
 #include "support/onscreen.h"
 #include "support/testhttpserver.h"
 
@@ -85,13 +85,9 @@ private slots:
 
     void decisions_data()
     {
-        QTest::addColumn<QList<PresenceEvent>>("before");
-        QTest::addColumn<PresenceEvent>("event");
-        QTest::addColumn<QString>("step");
         // After the step, "owed" when an end without Exit owes the site the
         // exit link (the guardian is armed), "-" when it owes nothing.
-        QTest::addColumn<QString>("owed");
-        const auto row = dataRows<QList<E>, E, QString, QString>();
+        const auto row = dataTable<QList<E>, E, QString, QString>("before", "event", "step", "owed");
         const E on = E::AwayTurnedOn, offline = E::OfflineClicked;
         const char *online = "start retried cancels", *away = "close cancels";
         row("start", {}, E::Start, "start retried", "owed");
@@ -140,8 +136,6 @@ private slots:
     // link until it is done.
     void guardianProtocol_data()
     {
-        QTest::addColumn<QByteArrayList>("pieces");
-        QTest::addColumn<QByteArray>("owed"); // the link to send, empty when disarmed
         using State = GuardianProtocol::State;
         const auto said = [](const std::string &link, State state = State::Armed) {
             return QByteArray::fromStdString(
@@ -149,7 +143,8 @@ private slots:
         };
         const std::string longest(GuardianProtocol::kLongestLine - 6, 'x');
         const QByteArray off = said("http://s/off"), tooLong = said(longest + "x");
-        const auto row = dataRows<QByteArrayList, QByteArray>();
+        // The link owed, empty when disarmed.
+        const auto row = dataTable<QByteArrayList, QByteArray>("pieces", "owed");
         row("in pieces", { "arm", "ed http://s/o", "ff", "\n" }, "http://s/off");
         row("line not ended", { "armed http://s/off" }, "");
         row("disarmed", { off + said("") }, "");
@@ -175,9 +170,7 @@ private slots:
     // coming online waits for an answer; any other answer changes nothing.
     void siteStatus_data()
     {
-        QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QString>("event");
-        QTest::addColumn<QString>("after");
+        const auto row = dataTable<QStringList, QString, QString>("before", "event", "after");
         const QStringList events =
                 QString("200 302 404 500 refused timeout Offline sleep wake lock emptied").split(u' ');
         const char *grid[][2] = {
@@ -192,8 +185,8 @@ private slots:
             const QStringList after = QString("%1 offline offline asking away nottold")
                                               .arg(answers).split(u' ');
             for (int i = 0; i < events.size(); ++i)
-                QTest::addRow("%s, %s", before, qPrintable(events[i]))
-                        << QString(before).split(u' ') << events[i] << after[i];
+                row(qPrintable(QString("%1, %2").arg(before, events[i])), QString(before).split(u' '),
+                    events[i], after[i]);
         }
     }
     void siteStatus()
@@ -232,14 +225,11 @@ private slots:
     // The head of an answer as "status|reason|location"; "-" while incomplete.
     void httpHead_data()
     {
-        QTest::addColumn<QByteArray>("received");
-        QTest::addColumn<QString>("head");
-        QTest::newRow("reason in words") << QByteArray("HTTP/1.0 500 Internal Server Error\r\n\r\nbody")
-                                         << "500|Internal Server Error|";
-        QTest::newRow("location, any case") << QByteArray("HTTP/1.1 302 Found\r\nlOcation:  /on?a=b \r\n\r\n")
-                                            << "302|Found|/on?a=b";
-        QTest::newRow("not HTTP") << QByteArray("SSH-2.0-OpenSSH\r\n\r\n") << "-1||";
-        QTest::newRow("bare line feeds") << QByteArray("HTTP/1.0 200 OK\nX: y\n\nbody") << "200|OK|";
+        const auto row = dataTable<QByteArray, QString>("received", "head");
+        row("reason in words", "HTTP/1.0 500 Internal Server Error\r\n\r\nbody", "500|Internal Server Error|");
+        row("location, any case", "HTTP/1.1 302 Found\r\nlOcation:  /on?a=b \r\n\r\n", "302|Found|/on?a=b");
+        row("not HTTP", "SSH-2.0-OpenSSH\r\n\r\n", "-1||");
+        row("bare line feeds", "HTTP/1.0 200 OK\nX: y\n\nbody", "200|OK|");
     }
     void httpHead()
     {
@@ -252,25 +242,21 @@ private slots:
 
     void requestOutcome_data()
     {
-        QTest::addColumn<QString>("link");
-        QTest::addColumn<StatusRequester::Outcome>("outcome");
-        QTest::addColumn<QString>("words"); // as the status shows them
-        QTest::addColumn<QList<QByteArray>>("seen");
         using O = StatusRequester::Outcome;
-        using Seen = QList<QByteArray>;
-        QTest::newRow("answered") << "/on" << O::Answered << "X" << Seen { "/on" };
-        QTest::newRow("redirect followed") << "/moved" << O::Answered << "X" << Seen { "/moved", "/on" };
-        QTest::newRow("404") << "/missing" << O::Answered << "X" << Seen { "/missing" };
-        QTest::newRow("500") << "/broken" << O::Answered << "X" << Seen { "/broken" };
-        QTest::newRow("dropped") << "/dropped" << O::Unreachable << "connection closed" << Seen { "/dropped" };
-        QTest::newRow("empty") << "" << O::Failed << "no address in the link" << Seen {};
-        QTest::newRow("blanks only") << "   " << O::Failed << "no address in the link" << Seen {};
-        QTest::newRow("refused") << "refused" << O::Unreachable << "connection refused" << Seen {};
-        QTest::newRow("no answer in time") << "/silent" << O::Unreachable << "no answer in 0 s" << Seen { "/silent" };
-        QTest::newRow("no scheme") << "noscheme" << O::Answered << "X" << Seen { "/on" };
-        QTest::newRow("file") << "file" << O::Answered << "" << Seen {};
-        QTest::newRow("through the environment's proxy")
-                << "proxied" << O::Answered << "X" << Seen { "http://talvorin.invalid/on" };
+        // The words as the status shows them; the paths the site saw.
+        const auto row = dataTable<QString, O, QString, QList<QByteArray>>("link", "outcome", "words", "seen");
+        row("answered", "/on", O::Answered, "X", { "/on" });
+        row("redirect followed", "/moved", O::Answered, "X", { "/moved", "/on" });
+        row("404", "/missing", O::Answered, "X", { "/missing" });
+        row("500", "/broken", O::Answered, "X", { "/broken" });
+        row("dropped", "/dropped", O::Unreachable, "connection closed", { "/dropped" });
+        row("empty", "", O::Failed, "no address in the link", {});
+        row("blanks only", "   ", O::Failed, "no address in the link", {});
+        row("refused", "refused", O::Unreachable, "connection refused", {});
+        row("no answer in time", "/silent", O::Unreachable, "no answer in 0 s", { "/silent" });
+        row("no scheme", "noscheme", O::Answered, "X", { "/on" });
+        row("file", "file", O::Answered, "", {});
+        row("through the environment's proxy", "proxied", O::Answered, "X", { "http://talvorin.invalid/on" });
     }
     void requestOutcome()
     {
@@ -316,9 +302,9 @@ private slots:
     // fast as a server of its own process does.
     void bareAnswerHeardOncePerRequest_data()
     {
-        QTest::addColumn<int>("hops");
-        QTest::newRow("direct") << 1;
-        QTest::newRow("redirected") << 2;
+        const auto row = dataTable<int>("hops");
+        row("direct", 1);
+        row("redirected", 2);
     }
     void bareAnswerHeardOncePerRequest()
     {
@@ -367,9 +353,9 @@ private slots:
 
     void startUpLinkRetriedUntilTheSiteIsUp_data()
     {
-        QTest::addColumn<bool>("offlineMeanwhile");
-        QTest::newRow("then sent once") << false;
-        QTest::newRow("Offline meanwhile cancels it") << true;
+        const auto row = dataTable<bool>("offlineMeanwhile");
+        row("then sent once", false);
+        row("Offline meanwhile cancels it", true);
     }
 
     // A site that takes the connection and drops it is out of reach: asked

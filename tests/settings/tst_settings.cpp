@@ -1,6 +1,7 @@
 #include "settings/conversions.h"
 #include "settings/settingsfile.h"
 #include "settings/settingsformat.h"
+#include "support/datatable.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,13 +35,11 @@ public:
 // The many small cases of one rule: an input and what it gives, in UTF-8.
 void table(std::initializer_list<std::pair<QByteArray, QByteArray>> rows)
 {
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QString>("expected");
+    const auto row = dataTable<QByteArray, QString>("input", "expected");
     for (const auto &[input, expected] : rows) {
         // Control characters and other bytes as %XX, so a row name stays readable.
         const QByteArray name = input.left(50).toPercentEncoding(" []=&+!,:/?");
-        QTest::newRow(name.isEmpty() ? "(empty)" : name.constData())
-                << input << QString::fromUtf8(expected);
+        row(name.isEmpty() ? "(empty)" : name.constData(), input, QString::fromUtf8(expected));
     }
 }
 
@@ -145,21 +144,18 @@ private slots:
     // state, no CR or LF inside a link.
     void write_data()
     {
-        QTest::addColumn<SettingsState>("input");
-        QTest::addColumn<QByteArray>("expected");
+        const auto row = dataTable<SettingsState, QByteArray>("input", "expected");
         // clang-format off
         SettingsState state { "BADGE-LINK", "START-LINK", "", true, false, true, true, 8835, 6330 };
-        QTest::newRow("normal window") << state << kEightLines;
+        row("normal window", state, kEightLines);
         state.hasSize = false;
-        QTest::newRow("minimized or maximized") << state << kSixLines;
+        row("minimized or maximized", state, kSixLines);
         // Away when idle: one more line, last, only while it is on.
         state.awayWhenIdle = true;
-        QTest::newRow("away when idle") << state << kSixLines + "[away]=True\r\n";
+        row("away when idle", state, kSixLines + "[away]=True\r\n");
         state = { "a\r\n[ontop]=True\rb\nc", "s\r", "\n\u00e9", false, true, false, true, 100.25f, 1234.56789f };
-        QTest::newRow("links with line breaks") << state
-                << QByteArray("[badgelink]=a[ontop]=Truebc\r\n[linkstart]=s\r\n[linkclose]=\xC3\xA9\r\n"
-                              "[ontop]=False\r\n[taskbar]=True\r\n[startwin]=False\r\n"
-                              "[height]=100.25\r\n[width]=1234.568\r\n");
+        row("links with line breaks", state, "[badgelink]=a[ontop]=Truebc\r\n[linkstart]=s\r\n[linkclose]=\xC3\xA9\r\n"
+            "[ontop]=False\r\n[taskbar]=True\r\n[startwin]=False\r\n[height]=100.25\r\n[width]=1234.568\r\n");
         // clang-format on
     }
     void write() { compareRow<SettingsState, QByteArray>(formatSettings); }
@@ -237,14 +233,13 @@ private slots:
     // so and leaves the previous file whole, with no temporary file behind.
     void save_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QByteArray>("previous");
+        const auto row = dataTable<QString, QByteArray>("fault", "previous");
         const QByteArray small = "[badgelink]=old\r\n";
-        QTest::newRow("new folder") << "" << QByteArray();
-        QTest::newRow("longer file") << "" << small + QByteArray(8192, 'x');
-        QTest::newRow("read-only file") << "file" << small;
-        QTest::newRow("read-only folder") << "folder" << small;
-        QTest::newRow("disk full") << "full" << small;
+        row("new folder", "", {});
+        row("longer file", "", small + QByteArray(8192, 'x'));
+        row("read-only file", "file", small);
+        row("read-only folder", "folder", small);
+        row("disk full", "full", small);
     }
     void save()
     {

@@ -68,16 +68,21 @@ inline bool clickAndType(const QWidget *widget, const QString &text,
                 && type(text.mid(1)));
 }
 
-// Whether the window manager shows `atom` in the window's _NET_WM_STATE.
-inline bool netWmStateHas(const QWidget &window, const char *atom)
+// One property of the window as the X server holds it, as xprop prints it.
+inline QString xprop(const QWidget &window, const char *property)
 {
     QProcess xprop;
-    xprop.start("xprop", { "-id", QString::number(window.winId()), "_NET_WM_STATE" });
+    xprop.start("xprop", { "-id", QString::number(window.winId()), property });
     if (!xprop.waitForFinished(5000))
         qWarning("xprop did not answer");
-    // "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR"
-    const QString state = QString::fromLatin1(xprop.readAll());
-    return state.split(QRegularExpression("[\\s,=]+")).contains(QLatin1String(atom));
+    return QString::fromLatin1(xprop.readAll());
+}
+
+// Whether the window manager shows `atom` in the window's _NET_WM_STATE:
+// "_NET_WM_STATE(ATOM) = _NET_WM_STATE_ABOVE, _NET_WM_STATE_SKIP_TASKBAR".
+inline bool netWmStateHas(const QWidget &window, const char *atom)
+{
+    return xprop(window, "_NET_WM_STATE").split(QRegularExpression("[\\s,=]+")).contains(QLatin1String(atom));
 }
 
 // The shown widget of one of Qt's own tray classes; none when none is.

@@ -4,7 +4,7 @@
 #include "web/downloadrules.h"
 #include "web/downloadsaver.h"
 #include "web/webpage.h"
-#include "support/datarow.h"
+#include "support/datatable.h"
 #include "support/onscreen.h"
 #include "support/openedurls.h"
 #include "support/testhttpserver.h"
@@ -71,18 +71,14 @@ private slots:
     // the folder gives a complete file no name, it is kept and told.
     void downloads_data()
     {
-        QTest::addColumn<QByteArray>("path");
-        QTest::addColumn<QString>("move"); // how the folder names a complete file; "": as it does
-        QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QString>("told");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("progress");
         const QByteArray big = QByteArray("0123456789").repeated(6554), notes = "the notes\n";
         m_server.setPage("/link", "<a id=a href=/data download=report.csv></a><script>a.click()</script>");
         m_server.setPage("/data", notes, 200, { "Content-Type: application/octet-stream\r\n" });
         m_server.setPage("/slow", big, 200, { attachment("slow.bin"), 4096, 150 });
         m_server.setPage("/cut", big, 200, { attachment("slow.bin"), 4096, 150, 20000 });
-        const auto row = dataRows<QByteArray, QString, QStringList, QString, QByteArray, QString>();
+        // "move": how the folder names a complete file; "": as it does.
+        const auto row = dataTable<QByteArray, QString, QStringList, QString, QByteArray, QString>(
+                "path", "move", "files", "told", "body", "progress");
         const QString percent = "Saving slow.bin: \\d+ % of 64 KB";
         row("slow", "/slow", {}, { "slow (1).bin" }, "Saved slow (1).bin", big, percent);
         row("broken off", "/cut", {}, {}, "Could not save slow.bin", {}, percent);

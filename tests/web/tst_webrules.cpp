@@ -1,4 +1,4 @@
-#include "support/datarow.h"
+#include "support/datatable.h"
 #include "web/badgeclick.h"
 #include "web/navigationrules.h"
 #include "web/callpermissions.h"
@@ -16,15 +16,6 @@ Q_DECLARE_METATYPE(ContextFacts)
 Q_DECLARE_METATYPE(PermissionAnswer)
 using R = QWebEngineContextMenuRequest;
 
-// Declares the table's columns, named in order, and returns its row adder:
-//   const auto row = table<QString, bool>("name", "taken");
-template <typename... Columns, typename... Names>
-auto table(const Names &...names)
-{
-    (QTest::addColumn<Columns>(names), ...);
-    return dataRows<Columns...>();
-}
-
 // The decisions of the browser side, apart from any browser or screen: the
 // badge's click and where pages may go, the zoom's steps (its keys: see
 // tst_webview), the spelling language and where its dictionaries are, what
@@ -38,7 +29,7 @@ private slots:
     // in that letter case; only the exact title means logged out.
     void clickOrNot_data()
     {
-        const auto row = table<QString, QString, QString, bool, bool>("readyState", "html", "title",
+        const auto row = dataTable<QString, QString, QString, bool, bool>("readyState", "html", "title",
                                                                       "click", "loggedOut");
         // Each row a badge and a title: the two are read apart.
         row("loading, other case", "interactive", "<a>chat</a>", "Not logged in", false, false);
@@ -57,7 +48,7 @@ private slots:
     // The web and blank pages; local files only beside or below a local badge.
     void navigation_data()
     {
-        const auto row = table<QUrl, bool, bool>("target", "besideWebBadge", "besideLocalBadge");
+        const auto row = dataTable<QUrl, bool, bool>("target", "besideWebBadge", "besideLocalBadge");
         row("https", QUrl("https://example.com/"), true, true);
         row("blank", QUrl("about:blank"), true, true);
         row("file below", QUrl("file:///srv/demo/sub/c.html"), false, true);
@@ -74,7 +65,7 @@ private slots:
     // A browser's steps; a level between two goes to the nearer step that way.
     void zoomSteps_data()
     {
-        const auto row = table<qreal, qreal, qreal>("from", "in", "out");
+        const auto row = dataTable<qreal, qreal, qreal>("from", "in", "out");
         row("largest", 5.0, 5.0, 4.0);
         row("between steps", 1.05, 1.1, 1.0);
         row("as the engine gives it back", 1.0999999, 1.25, 1.0);
@@ -92,7 +83,7 @@ private slots:
     void spellingLanguage_data()
     {
         // choice: none where never chosen
-        const auto row = table<QVariant, QString, QString>("choice", "system", "language");
+        const auto row = dataTable<QVariant, QString, QString>("choice", "system", "language");
         row("other region", QVariant(), "fr_CA", "fr");
         row("not there", QVariant(), "it_IT", "en-US");
         row("chosen", QVariant("fr"), "de_DE", "fr");
@@ -111,7 +102,7 @@ private slots:
     // "*" checked, "-" a separator, a submenu in brackets.
     void contextMenu_data()
     {
-        const auto row = table<ContextFacts, QString>("facts", "menu");
+        const auto row = dataTable<ContextFacts, QString>("facts", "menu");
         const QString zoom = "Find\u2026|-|Zoom in|Zoom out|(Actual size)";
         ContextFacts selected, link, image, field;
         selected.selectedText = "words";
@@ -165,7 +156,7 @@ private slots:
     {
         using P = QWebEnginePage;
         using A = PermissionAnswer;
-        const auto row = table<P::Feature, bool, QUrl, A>("feature", "badge", "origin", "answer");
+        const auto row = dataTable<P::Feature, bool, QUrl, A>("feature", "badge", "origin", "answer");
         const QUrl chat("https://chat.example.com/"), elsewhere("https://elsewhere.example.com/");
         row("notes, chat's site", P::Notifications, false, chat, A::Grant);
         row("notes, badge's site", P::Notifications, true, QUrl("https://badge.example.com:443"),
@@ -240,7 +231,7 @@ private slots:
 
     void fileNames_data()
     {
-        const auto row = table<QString, QString, QStringList>("suggested", "saved", "taken");
+        const auto row = dataTable<QString, QString, QStringList>("suggested", "saved", "taken");
         // Controls, and an override that would show "bill.exe" as "billexe.txt",
         // within dots and blanks.
         row("controls", " .a\nb\t\x01" "bill\u202Etxt.exe. . ", "a_b__bill_txt.exe", {});
@@ -292,7 +283,7 @@ private slots:
     // whatever the system's MIME types add.
     void pickerFilters_data()
     {
-        const auto row = table<QStringList, QString>("accepted", "filters");
+        const auto row = dataTable<QStringList, QString>("accepted", "filters");
         const QString all = "|All files (*)";
         row("types and extensions", { "application/pdf", " .PNG", ".PDF" },
             "Accepted files (*.pdf *.png)" + all);

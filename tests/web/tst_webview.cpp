@@ -1,5 +1,5 @@
 #include "common/graphics.h"
-#include "support/datarow.h"
+#include "support/datatable.h"
 #include "support/onscreen.h"
 #include "support/testhttpserver.h"
 #include "support/viewwindow.h"
@@ -112,10 +112,7 @@ private slots:
     // restart.
     void zoomKeysAndWheel_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<qreal>("ratio");
-        QTest::addColumn<bool>("kept");
-        const auto row = dataRows<QString, qreal, bool>();
+        const auto row = dataTable<QString, qreal, bool>("input", "ratio", "kept");
         row("keys", "key plus ctrl+alt+plus ctrl+plus ctrl+equal ctrl+KP_Add", 1.5, false);
         row("ctrl+0 between", "key ctrl+plus ctrl+0 ctrl+minus ctrl+minus", 0.8, false);
         row("wheel, kept", "click 4 keydown ctrl click 4 click 4 click 5 keyup ctrl", 1.1, true);
