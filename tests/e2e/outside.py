@@ -73,14 +73,31 @@ def window(*search, display=None):
                     display=display).split() or [""])[0]
 
 
+# The menus of the program `pid` on screen: its shown windows that the window
+# manager is told are menus (one that goes meanwhile is none).
+def menus(pid):
+    shown = xdotool("search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "").split()
+    kinds = [subprocess.run(["xprop", "-id", shown_id, "_NET_WM_WINDOW_TYPE"], capture_output=True, text=True).stdout
+             for shown_id in shown]
+    return [shown_id for shown_id, kind in zip(shown, kinds) if "_MENU" in kind]
+
+
 # Opens the menu bar's File menu of the program `pid`'s main window with a
-# click, then, once it is up (one more window of the program's on screen), keys.
+# click, once no menu of the program's is left open; then, once it is up, keys.
 def menu(pid, *keys):
-    shown = lambda: xdotool("search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "").split()
-    main, before = wait_until(lambda: window("--all", "--pid", str(pid)), "the main window"), len(shown())
-    xdotool("windowactivate", "--sync", main)
-    xdotool("mousemove", "--window", main, "15", "10", "click", "1")
-    wait_until(lambda: len(shown()) > before, "the File menu")
+    main = wait_until(lambda: window("--all", "--pid", str(pid)), "the main window")
+    wait_until(lambda: not menus(pid), "the program's menus closed")
+    # A click the window was not ready for yet is given again, after a wait
+    # long enough for a menu slow to come up under load.
+    def clicked():
+        xdotool("windowactivate", "--sync", main)
+        xdotool("mousemove", "--window", main, "15", "10", "click", "1")
+        deadline = time.monotonic() + 10
+        while not menus(pid) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        return menus(pid)
+
+    wait_until(clicked, "the File menu", 40)
     xdotool("key", "--delay", "100", *keys)
 
 
