@@ -108,8 +108,16 @@ def benchmark(args, exe, url, log):
         if with_chromium else []
     program_results = [[] for _ in programs]
     chromium_results = [[] for _ in chromiums]
+
+    # A program run right after Chromium comes out slower, however long the
+    # machine is left quiet first: every round opens with a run of the program
+    # that is not counted, and the programs take turns at going first.
     for i in range(args.runs):
-        for (e, config), results in zip(programs, program_results):
+        turn = i % len(programs)
+        if chromiums and i > 0:
+            measure.run_program(programs[turn][0], url, log, programs[turn][1], 0, args.badge)
+        for (e, config), results in (list(zip(programs, program_results))[turn:]
+                                     + list(zip(programs, program_results))[:turn]):
             results.append(measure.run_program(e, url, log, config, args.idle, args.badge))
             print('run %d/%d, program %s: %s' % (i + 1, args.runs, program_label(e, exe, config),
                                                  program_line(results[-1])), flush=True)
@@ -119,7 +127,8 @@ def benchmark(args, exe, url, log):
                   flush=True)
 
     note = ('%d runs; in each, the program%s and then Chromium in each configuration, one after the other,'
-            ' every one a cold first start with a fresh HOME (Chromium: a fresh profile). Badge page: `%s`.'
+            ' every one a cold first start with a fresh HOME (Chromium: a fresh profile); a round after the first'
+            ' opens with a run of the program that is not counted. Badge page: `%s`.'
             % (args.runs, ' (each executable and configuration)' if len(programs) > 1 else '', args.badge))
     lines = report.header('TalvorinTool benchmark', exe, note,
                           ['Chromium: %s  ' % chromium_version()] if with_chromium else [])

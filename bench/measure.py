@@ -8,7 +8,7 @@ import tempfile
 import time
 
 import window
-from procs import cpu_snapshot, cpu_used_ms, kill_group, memory_snapshot, other_engine_processes
+from procs import cpu_snapshot, cpu_used_ms, kill_group, memory_snapshot, other_engine_processes, wait_for_quiet
 from server import MARK_RGB
 
 STEP_LIMIT = 30.0      # s from process start for each start-up step
@@ -164,6 +164,7 @@ def run_program(exe, url, log, config, idle_seconds, badge='/badge'):
     with tempfile.TemporaryDirectory(prefix='talvorin-bench-') as tmp:
         copy, env = prepare_program(tmp, exe, url, config, badge)
         with open(os.path.join(tmp, 'program.log'), 'wb') as out:
+            wait_for_quiet()
             load = os.getloadavg()[0]
             t0 = time.monotonic()
             proc = subprocess.Popen([copy], cwd=os.path.dirname(copy), env=env, stdout=out,
@@ -192,6 +193,7 @@ def run_chromium(url, log, extra_flags=(), idle_seconds=0):
         args = [chromium_command(), '--app=%s/chat' % url, '--user-data-dir=%s/profile' % tmp] + \
             CHROMIUM_SWITCHES + list(extra_flags)
         with open(os.path.join(tmp, 'chromium.log'), 'wb') as out:
+            wait_for_quiet()
             load = os.getloadavg()[0]
             t0 = time.monotonic()
             proc = subprocess.Popen(args, cwd=tmp, env=env, stdout=out, stderr=subprocess.STDOUT,

@@ -7,6 +7,7 @@ import subprocess
 import time
 
 GRACE = 5.0  # s between SIGTERM and SIGKILL when cleaning up
+QUIET_SHARE = 0.1  # of the CPUs' time busy, at most, for the machine to count as quiet
 
 
 def _stat_fields(pid):
@@ -239,3 +240,24 @@ def kill_group(proc):
         except ProcessLookupError:
             return
         time.sleep(0.1)
+
+
+def _cpu_busy_and_total():
+    """The CPUs' busy and total time so far, in ticks, from /proc/stat."""
+    with open('/proc/stat') as f:
+        ticks = [int(t) for t in f.readline().split()[1:9]]
+    return sum(ticks) - ticks[3] - ticks[4], sum(ticks)  # idle and iowait are not busy
+
+
+def wait_for_quiet(window=0.5, limit=20.0):
+    """Writes out what the runs before left to write, then waits, up to `limit` s,
+    for a `window` in which the CPUs were busy less than QUIET_SHARE of the time:
+    a run that follows a browser still tidying up starts as quiet as the first one."""
+    os.sync()
+    deadline = time.monotonic() + limit
+    while True:
+        busy, total = _cpu_busy_and_total()
+        time.sleep(window)
+        busy_after, total_after = _cpu_busy_and_total()
+        if busy_after - busy < QUIET_SHARE * max(total_after - total, 1) or time.monotonic() > deadline:
+            return
